@@ -1,0 +1,178 @@
+#include "ProfileFormat.h"
+
+#include "Cp932.h"
+
+namespace {
+
+bool isBlank(char c)
+{
+    return (c >= '\t' && c <= '\r') || c == ' ' || c == '\x1A';
+}
+
+QByteArrayView trimmed(QByteArrayView text)
+{
+    while (!text.isEmpty() && isBlank(text.front()))
+        text = text.sliced(1);
+    while (!text.isEmpty() && isBlank(text.back()))
+        text.chop(1);
+    return text;
+}
+
+bool isQuote(char c)
+{
+    return c == '"' || c == '\'';
+}
+
+bool isQuotedPair(QByteArrayView text)
+{
+    return text.size() >= 2 && isQuote(text.front()) && text.front() == text.back();
+}
+
+char asciiLower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
+
+bool sameName(QByteArrayView a, QByteArrayView b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        if (Cp932::isLeadByte(uchar(a[i])) && i + 1 < a.size()) {
+            if (a[i] != b[i] || a[i + 1] != b[i + 1])
+                return false;
+            ++i;
+        } else if (asciiLower(a[i]) != asciiLower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// One line of the file: [begin, end) is its text, [end, next) its line end.
+struct Line
+{
+    qsizetype begin = 0;
+    qsizetype end = 0;
+    qsizetype next = 0;
+
+    QByteArrayView text(QByteArrayView content) const { return content.sliced(begin, end - begin); }
+    bool hasLineEnd() const { return next > end; }
+};
+
+Line lineAt(QByteArrayView content, qsizetype begin)
+{
+    qsizetype end = begin;
+    while (end < content.size() && content[end] != '\r' && content[end] != '\n')
+        ++end;
+    qsizetype next = end;
+    if (next < content.size() && content[next] == '\r')
+        ++next;
+    if (next < content.size() && content[next] == '\n' && (next == end || content[end] == '\r'))
+        ++next;
+    return {begin, end, next};
+}
+
+// The name of a section header line, or nothing for any other line.
+std::optional<QByteArrayView> sectionName(QByteArrayView line)
+{
+    line = trimmed(line);
+    if (line.isEmpty() || line.front() != '[')
+        return std::nullopt;
+    qsizetype close = 1;
+    while (close < line.size() && line[close] != ']')
+        close += Cp932::isLeadByte(uchar(line[close])) ? 2 : 1;
+    return trimmed(line.sliced(1, std::min(close, line.size()) - 1));
+}
+
+struct KeyLine
+{
+    QByteArrayView key;
+    QByteArrayView value;
+};
+
+std::optional<KeyLine> keyLine(QByteArrayView line)
+{
+    const qsizetype equals = line.indexOf('=');
+    if (equals < 0)
+        return std::nullopt;
+    return KeyLine{trimmed(line.first(equals)), trimmed(line.sliced(equals + 1))};
+}
+
+QByteArray storedForm(QByteArrayView value)
+{
+    const bool needsQuotes = !value.isEmpty()
+        && (isBlank(value.front()) || isBlank(value.back()) || isQuotedPair(value));
+    return needsQuotes ? '"' + value.toByteArray() + '"' : value.toByteArray();
+}
+
+} // namespace
+
+namespace ProfileFormat {
+
+std::optional<QByteArray> findValue(QByteArrayView content, QByteArrayView section,
+                                    QByteArrayView key)
+{
+    bool inSection = false;
+    for (qsizetype pos = 0; pos < content.size();) {
+        const Line line = lineAt(content, pos);
+        pos = line.next;
+        if (const auto name = sectionName(line.text(content))) {
+            if (inSection)
+                return std::nullopt; // only the first matching section counts
+            inSection = sameName(*name, section);
+            continue;
+        }
+        if (!inSection)
+            continue;
+        if (const auto entry = keyLine(line.text(content)); entry && sameName(entry->key, key)) {
+            const QByteArrayView value = entry->value;
+            return (isQuotedPair(value) ? value.sliced(1, value.size() - 2) : value).toByteArray();
+        }
+    }
+    return std::nullopt;
+}
+
+QByteArray withValue(const QByteArray &content, QByteArrayView section, QByteArrayView key,
+                     QByteArrayView value)
+{
+    const QByteArray stored = storedForm(value);
+
+    bool inSection = false;
+    Line lastNonBlank; // of the matching section, its header included
+    for (qsizetype pos = 0; pos < content.size();) {
+        const Line line = lineAt(content, pos);
+        pos = line.next;
+        if (const auto name = sectionName(line.text(content))) {
+            if (inSection)
+                break;
+            inSection = sameName(*name, section);
+            lastNonBlank = line;
+            continue;
+        }
+        if (!inSection)
+            continue;
+        if (const auto entry = keyLine(line.text(content)); entry && sameName(entry->key, key)) {
+            QByteArray result = content;
+            return result.replace(line.begin, line.end - line.begin,
+                                  entry->key.toByteArray() + '=' + stored);
+        }
+        if (!trimmed(line.text(content)).isEmpty())
+            lastNonBlank = line;
+    }
+
+    const QByteArray entryLine = key.toByteArray() + '=' + stored + "\r\n";
+    if (inSection) {
+        const QByteArray lineEnd = lastNonBlank.hasLineEnd() ? QByteArray() : "\r\n";
+        return QByteArray(content).insert(lastNonBlank.next, lineEnd + entryLine);
+    }
+    const bool open = !content.isEmpty() && !content.endsWith('\r') && !content.endsWith('\n');
+    return content + (open ? "\r\n" : "") + '[' + section.toByteArray() + "]\r\n" + entryLine;
+}
+
+bool isStorable(QByteArrayView value)
+{
+    return !value.contains('\r') && !value.contains('\n') && !value.contains('\0');
+}
+
+} // namespace ProfileFormat

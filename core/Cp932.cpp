@@ -1,0 +1,96 @@
+#include "Cp932.h"
+
+#include "KestrumError.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <QList>
+
+namespace {
+
+// Microsoft's code page 932 under the name that ICU (behind Qt's codecs) gives
+// it: byte 0x5C is the backslash, 0x7E the tilde, NEC and IBM extensions in.
+constexpr const char *codecName = "windows-31j";
+
+// Input methods outside Windows produce these code points for JIS characters
+// that Windows maps to other code points. Each pair is (what was typed, what
+// code page 932 holds for the same character), so they encode to the bytes a
+// Windows user typing the same character would get.
+constexpr std::pair<char16_t, char16_t> jisVariants[] = {
+    {u'\u301C', u'\uFF5E'}, // WAVE DASH -> FULLWIDTH TILDE, 0x8160
+    {u'\u2016', u'\u2225'}, // DOUBLE VERTICAL LINE -> PARALLEL TO, 0x8161
+    {u'\u2212', u'\uFF0D'}, // MINUS SIGN -> FULLWIDTH HYPHEN-MINUS, 0x817C
+    {u'\u00A2', u'\uFFE0'}, // CENT SIGN -> FULLWIDTH CENT SIGN, 0x8191
+    {u'\u00A3', u'\uFFE1'}, // POUND SIGN -> FULLWIDTH POUND SIGN, 0x8192
+    {u'\u00AC', u'\uFFE2'}, // NOT SIGN -> FULLWIDTH NOT SIGN, 0x81CA
+    {u'\u2014', u'\u2015'}, // EM DASH -> HORIZONTAL BAR, 0x815C
+};
+
+QString withWindowsForms(QString text)
+{
+    for (const auto &[typed, windows] : jisVariants)
+        text.replace(QChar(typed), QChar(windows));
+    return text;
+}
+
+QStringEncoder makeEncoder()
+{
+    QStringEncoder encoder(codecName, QStringConverter::Flag::Stateless);
+    if (!encoder.isValid())
+        throw KestrumError(QStringLiteral("ｺｰﾄﾞﾍﾟｰｼﾞ932の変換が使えません"));
+    return encoder;
+}
+
+// The first code point of `text` that the encoder refuses, as a string of one
+// or two UTF-16 units.
+QString firstUnmappable(const QString &text)
+{
+    for (qsizetype i = 0; i < text.size();) {
+        const bool pair = text.at(i).isHighSurrogate() && i + 1 < text.size()
+            && text.at(i + 1).isLowSurrogate();
+        const QString codePoint = text.mid(i, pair ? 2 : 1);
+        QStringEncoder encoder = makeEncoder();
+        (void)QByteArray(encoder.encode(codePoint));
+        if (encoder.hasError())
+            return codePoint;
+        i += codePoint.size();
+    }
+    return {};
+}
+
+} // namespace
+
+namespace Cp932 {
+
+QByteArray encode(const QString &text, const QString &fieldName)
+{
+    const QString windowsText = withWindowsForms(text);
+    QStringEncoder encoder = makeEncoder();
+    QByteArray bytes = encoder.encode(windowsText);
+    if (!encoder.hasError())
+        return bytes;
+
+    const QString bad = firstUnmappable(windowsText);
+    if (bad.isEmpty())
+        throw KestrumError(QStringLiteral("%1 はｼﾌﾄJISで表せません。").arg(fieldName));
+    const bool lone = bad.size() == 1 && bad.at(0).isSurrogate();
+    const char32_t codePoint = bad.size() == 2
+        ? QChar::surrogateToUcs4(bad.at(0), bad.at(1))
+        : bad.at(0).unicode();
+    throw KestrumError(QStringLiteral("%1 の文字「%2」(U+%3) はｼﾌﾄJISで表せません。")
+                           .arg(fieldName, lone ? QString() : bad,
+                                QString::number(codePoint, 16).toUpper().rightJustified(4, u'0')));
+}
+
+std::optional<QString> decode(const QByteArray &bytes)
+{
+    QStringDecoder decoder(codecName, QStringConverter::Flag::Stateless);
+    if (!decoder.isValid())
+        return std::nullopt;
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}
+
+} // namespace Cp932

@@ -1,0 +1,52 @@
+#include "SafeWrite.h"
+
+#include "KestrumError.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace {
+
+[[noreturn]] void cannotCreate(const QString &path)
+{
+    const QString nativePath = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+    throw KestrumError(QStringLiteral("ﾌｧｲﾙ %1 を作成できません").arg(nativePath));
+}
+
+[[noreturn]] void cannotWrite()
+{
+    throw KestrumError(QStringLiteral("ｽﾄﾘｰﾑへの書き込みｴﾗｰ"));
+}
+
+bool isReplaceable(const QFileInfo &existing)
+{
+    return existing.isFile() && existing.permissions().testFlag(QFileDevice::WriteOwner);
+}
+
+} // namespace
+
+namespace SafeWrite {
+
+void replaceFile(const QString &path, const QByteArray &bytes)
+{
+    const QFileInfo existing(path);
+    if (existing.exists() && !isReplaceable(existing))
+        cannotCreate(path);
+
+    // Unbuffered, so that a short write shows in write()'s count: a buffered
+    // QSaveFile flushes inside commit(), and a flush that writes only part of
+    // the bytes still lets commit() put the truncated file in place.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        cannotCreate(path);
+    if (file.write(bytes) != bytes.size() || file.error() != QFileDevice::NoError)
+        cannotWrite(); // ~QSaveFile removes the temporary file
+    if (!file.commit()) {
+        if (file.error() == QFileDevice::RenameError)
+            cannotCreate(path);
+        cannotWrite();
+    }
+}
+
+} // namespace SafeWrite
