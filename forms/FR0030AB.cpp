@@ -1,0 +1,38 @@
+#include "FR0030AB.h"
+#include "ui_FR0030AB.h"
+
+#include "FormLook.h"
+
+#include <QKeyEvent>
+
+TFrmFR0030AB *FrmFR0030AB = nullptr;
+
+TFrmFR0030AB::TFrmFR0030AB(QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                          | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    , ui(std::make_unique<Ui::TFrmFR0030AB>())
+{
+    ui->setupUi(this);
+    setFixedSize(size());
+    FormLook::setFont(this, 16);
+    FormLook::setBackground(ui->Panel1, FormLook::silver);
+    FormLook::setFont(ui->Version, 13);
+    FormLook::setTextColour(ui->Version, FormLook::blue);
+    FormLook::setFont(ui->Copyright, 16);
+    FormLook::setTextColour(ui->Copyright, FormLook::navy);
+    FormLook::setFont(ui->Comments, 13);
+    FormLook::setTextColour(ui->Comments, FormLook::navy);
+    ui->OKButton->setFocus();
+}
+
+TFrmFR0030AB::~TFrmFR0030AB() = default;
+
+void TFrmFR0030AB::keyPressEvent(QKeyEvent *event)
+{
+    // No button is the cancel button, so Esc closes nothing.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}

@@ -1,0 +1,87 @@
+#include "FormLook.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+
+namespace FormLook {
+
+void installFontSubstitutes()
+{
+    QFont::insertSubstitutions(QStringLiteral("MS UI Gothic"),
+                               {QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic"),
+                                QStringLiteral("Noto Sans CJK JP"),
+                                QStringLiteral("Source Han Sans JP"),
+                                QStringLiteral("VL Gothic"), QStringLiteral("TakaoGothic")});
+}
+
+void setFont(QWidget *widget, int pixels)
+{
+    QFont font(QStringLiteral("MS UI Gothic"));
+    font.setPixelSize(pixels);
+    widget->setFont(font);
+}
+
+namespace {
+
+// The room a label has up to its buddy edit, or to its parent's edge.
+int roomFor(const QLabel *label)
+{
+    const int gap = 4;
+    const int right = label->buddy() ? label->buddy()->x() : label->parentWidget()->width();
+    return right - label->x() - gap;
+}
+
+} // namespace
+
+void fitLabels(QWidget *form)
+{
+    for (QLabel *label : form->findChildren<QLabel *>()) {
+        if (label->text().isEmpty() || label->wordWrap())
+            continue;
+        const int natural = label->fontMetrics().horizontalAdvance(label->text()) + 1;
+        if (natural <= label->width())
+            continue;
+        const int room = roomFor(label);
+        if (natural > room) {
+            QFont narrow = label->font();
+            narrow.setStretch(100 * room / natural);
+            label->setFont(narrow);
+        }
+        label->resize(std::min(natural, room), label->height());
+    }
+}
+
+void setBackground(QWidget *widget, const QColor &colour)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, colour);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+void setTextColour(QWidget *widget, const QColor &colour)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    palette.setColor(QPalette::ButtonText, colour);
+    widget->setPalette(palette);
+}
+
+QIcon programIcon()
+{
+    return QIcon(QStringLiteral(":/pictures/kestrum.xpm"));
+}
+
+bool isInside(const QObject *object, const QWidget *window)
+{
+    return object->isWidgetType() && static_cast<const QWidget *>(object)->window() == window;
+}
+
+bool isEnter(const QKeyEvent *event, Qt::KeyboardModifiers allowed)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    return enter && (modifiers & ~allowed) == Qt::NoModifier;
+}
+
+} // namespace FormLook

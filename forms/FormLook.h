@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QColor>
+#include <QIcon>
+
+class QKeyEvent;
+class QObject;
+class QWidget;
+
+// What the three windows share of their looks and their keys.
+namespace FormLook {
+
+inline const QColor silver{0xC0, 0xC0, 0xC0};
+inline const QColor navy{0x00, 0x00, 0x80};
+inline const QColor blue{0x00, 0x00, 0xFF};
+inline const QColor yellow{0xFF, 0xFF, 0x00};
+
+// Lets "MS UI Gothic" fall back to a Japanese Gothic font that is installed,
+// so no text shows as boxes where the Windows font is missing.
+void installFontSubstitutes();
+
+// "MS UI Gothic" with characters `pixels` high, on `widget` and its children
+// that do not set their own.
+void setFont(QWidget *widget, int pixels);
+
+// Widens labels whose text the font in use draws wider than the layout
+// allows (the layout's widths were measured with "MS UI Gothic"), up to the
+// control on their right; text that still would not fit is narrowed.
+void fitLabels(QWidget *form);
+
+void setBackground(QWidget *widget, const QColor &colour);
+void setTextColour(QWidget *widget, const QColor &colour);
+
+QIcon programIcon();
+
+// Whether `object` is `window` or a widget inside it.
+bool isInside(const QObject *object, const QWidget *window);
+
+// Whether `event` is Enter (either key) with no modifier beyond `allowed`.
+bool isEnter(const QKeyEvent *event, Qt::KeyboardModifiers allowed = Qt::NoModifier);
+
+} // namespace FormLook
