@@ -1,0 +1,161 @@
+#!/usr/bin/env bash
+# Drives the real program under Xvfb as a user would: types into the edits,
+# moves with Enter, makes the script through the menu, stores defaults through
+# the dialog, exits through the menu; then checks the bytes of the files.
+# Usage: e2e_kestrum.sh <path to the Kestrum executable>
+set -euo pipefail
+
+program=$1
+for tool in Xvfb xdotool iconv; do
+    command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed"; exit 1; }
+done
+
+work=$(mktemp -d)
+cleanup() {
+    kill "${app:-}" 2>/dev/null || true
+    kill "${xvfb:-}" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+cp "$program" "$work/Kestrum"
+
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null &
+xvfb=$!
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
+export DISPLAY=":$(cat "$work/display")"
+export QT_QPA_PLATFORM=xcb
+export XDG_RUNTIME_DIR="$work/runtime"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+
+fail() { echo "FAIL: $*"; exit 1; }
+
+# Compares file $1 with the expected file $2, showing where they differ.
+same_bytes() {
+    cmp -s "$1" "$2" && return 0
+    diff <(iconv -f CP932 -t UTF-8 "$1" 2>&1 || xxd "$1") <(iconv -f CP932 -t UTF-8 "$2") | head -20
+    return 1
+}
+
+# Visible windows titled exactly $1, one id a line.
+windows_titled() {
+    local id
+    for id in $(xdotool search --onlyvisible --name . 2>/dev/null); do
+        [ "$(xdotool getwindowname "$id" 2>/dev/null)" = "$1" ] && echo "$id"
+    done
+    return 0
+}
+
+# Waits for a visible window titled $1 other than $2, gives it the keyboard
+# (there is no window manager to do that) and prints its id.
+focus_new() {
+    local id
+    for _ in $(seq 100); do
+        for id in $(windows_titled "$1"); do
+            if [ "$id" != "${2:-}" ]; then
+                xdotool windowfocus --sync "$id"
+                sleep 0.2
+                echo "$id"
+                return
+            fi
+        done
+        sleep 0.05
+    done
+    fail "no window titled $1"
+}
+
+# Waits until window $1 is gone.
+gone() {
+    for _ in $(seq 100); do
+        xdotool getwindowname "$1" >/dev/null 2>&1 || return 0
+        xdotool search --onlyvisible --name . 2>/dev/null | grep -qx "$1" || return 0
+        sleep 0.05
+    done
+    fail "window $1 did not close"
+}
+
+# Presses Enter on the information box that must now be open with text $1.
+confirm_information() {
+    local box
+    box=$(focus_new Kestrum "$main")
+    xdotool key Return
+    gone "$box"
+    xdotool windowfocus --sync "$main"
+    sleep 0.2
+}
+
+cp932() { printf '%s' "$1" | iconv -f UTF-8 -t CP932; }
+
+expected_script() { # the eight values, as typed
+    printf 'VERSIONINFO_1 VERSIONINFO\r\nFILEVERSION 1, 0, 0, 0\r\nPRODUCTVERSION 1, 0, 0, 0\r\n'
+    printf 'FILEOS VOS_NT_WINDOWS32\r\nFILETYPE VFT_APP\r\n{\r\n BLOCK "StringFileInfo"\r\n {\r\n'
+    printf '  BLOCK "041103A4"\r\n  {\r\n'
+    local keys=(CompanyName FileDescription FileVersion InternalName LegalCopyright
+                OriginalFilename ProductName ProductVersion)
+    local i terminator
+    for i in 0 1 2 3 4 5 6 7; do
+        terminator='\000"'
+        [ $((i % 2)) -eq 0 ] && terminator='\000\000"'
+        printf '   VALUE "%s", "' "${keys[$i]}"
+        cp932 "${@:$((i + 1)):1}"
+        printf '%s\r\n' "$terminator"
+    done
+    printf '  }\r\n }\r\n BLOCK "VarFileInfo"\r\n {\r\n  VALUE "Translation", 0x0411,932\r\n }\r\n}\r\n'
+}
+
+"$work/Kestrum" &
+app=$!
+main=$(focus_new Kestrum)
+
+values=("株式会社ｹｽﾄﾗﾑ" "バージョン作成" "1.0.0.0" "kestrum" "(C) 2026 ①" "kestrum.exe" "ケストラム" "1.0")
+# Slowly: xdotool remaps a key for every character that the keyboard lacks,
+# and a program still reading the old map would miss the character.
+type_slowly() { xdotool type --delay 100 "$1"; }
+
+for value in "${values[@]}"; do
+    type_slowly "$value"
+    xdotool key Return
+done
+xdotool key alt+f m
+confirm_information
+expected_script "${values[@]}" > "$work/expected.rc"
+same_bytes "$work/Kestrum.rc" "$work/expected.rc" || fail "Kestrum.rc differs from what was typed"
+echo "ok: typed values made into Kestrum.rc"
+
+xdotool key alt+o d
+dialog=$(focus_new 'ﾃﾞﾌｫﾙﾄ設定')
+type_slowly "既定の会社"
+xdotool key Tab
+type_slowly "(C) 既定"
+xdotool key Return
+box=$(focus_new Kestrum "$main")
+xdotool key Return
+gone "$box"
+xdotool windowfocus --sync "$dialog"
+sleep 0.2
+xdotool key alt+c
+gone "$dialog"
+{ printf '[OPTION]\r\nCOMPANY='; cp932 "既定の会社"; printf '\r\nRIGHTS='; cp932 "(C) 既定"; printf '\r\n'; } \
+    > "$work/expected.ini"
+same_bytes "$work/Kestrum.ini" "$work/expected.ini" || fail "Kestrum.ini differs from what was stored"
+echo "ok: defaults stored in Kestrum.ini"
+
+# The main window took the stored defaults back; a second Make shows them.
+xdotool windowfocus --sync "$main"
+sleep 0.2
+xdotool key alt+f m
+confirm_information
+values[0]="既定の会社"
+values[4]="(C) 既定"
+expected_script "${values[@]}" > "$work/expected.rc"
+same_bytes "$work/Kestrum.rc" "$work/expected.rc" || fail "the defaults did not come back into the edits"
+echo "ok: defaults reloaded into the main window"
+
+xdotool key alt+f x
+status=0
+for _ in $(seq 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.05; done
+wait "$app" || status=$?
+app=
+[ "$status" -eq 0 ] || fail "exit code $status"
+echo "ok: Exit ends the program with code 0"
+echo "4 passed, 0 failed"

@@ -1,0 +1,470 @@
+#include "ClsCL0010GF.h"
+#include "FR0010MN.h"
+#include "FR0020DF.h"
+#include "FR0030AB.h"
+#include "FormTesting.h"
+#include "TestFiles.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QToolButton>
+
+namespace {
+
+const char *const editNames[] = {"EdtCompanyName",   "EdtFileDescription", "EdtFileVersion",
+                                 "EdtInternalName",  "EdtLegalCopyright",  "EdtOriginalFilename",
+                                 "EdtProductName",   "EdtProductVersion"};
+
+template <typename T>
+T *child(QWidget *parent, const char *name)
+{
+    T *found = parent->findChild<T *>(QLatin1String(name));
+    if (!found)
+        qWarning("no child %s", name);
+    return found;
+}
+
+QLineEdit *edit(QWidget *parent, const char *name)
+{
+    return child<QLineEdit>(parent, name);
+}
+
+// Finds an action by object name, checks that it is enabled, then triggers it.
+void triggerAction(QWidget *window, const char *name)
+{
+    QAction *action = window->findChild<QAction *>(QLatin1String(name));
+    QVERIFY2(action, name);
+    QVERIFY(action->isEnabled());
+    action->trigger();
+}
+
+} // namespace
+
+class TestForms : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void mainWindowLayout();
+    void menusAndToolbar_data();
+    void menusAndToolbar();
+    void enterMovesToNextEdit();
+    void defaultsLoadedAtStart();
+    void makeWritesScriptAndReports();
+    void makeRefusesUnmappableCharacter();
+    void makeReportsUnwritableFile();
+    void realInformationBox();
+
+    void placement_data();
+    void placement();
+    void defaultsDialogLayout();
+    void defaultsOkStoresAndStaysOpen();
+    void defaultsReloadAfterCancel();
+    void defaultsKeys();
+    void defaultsReadOnlyProfile();
+    void aboutBox();
+
+private:
+    void openMain();
+    QString dirFile(const QString &name) const { return m_dir->filePath(name); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<TFrmFR0010MN> m_main;
+    QStringList m_messages;
+    std::function<void()> m_onMessage;
+};
+
+void TestForms::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    ClsCL0010GF.setApplicationDirectoryForTesting(m_dir->path());
+    m_messages.clear();
+    m_onMessage = nullptr;
+    ClsCL0010GF.setInformationHandlerForTesting([this](const QString &text) {
+        m_messages << text;
+        if (m_onMessage)
+            m_onMessage();
+    });
+}
+
+void TestForms::cleanup()
+{
+    m_main.reset();
+    FrmFR0010MN = nullptr;
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    const QWidgetList leftOver = QApplication::topLevelWidgets();
+    QVERIFY2(leftOver.isEmpty(), qPrintable(leftOver.value(0) ? leftOver.value(0)->objectName() : QString()));
+    ClsCL0010GF.setInformationHandlerForTesting(nullptr);
+    ClsCL0010GF.setApplicationDirectoryForTesting({});
+    m_dir.reset();
+}
+
+void TestForms::openMain()
+{
+    m_main = std::make_unique<TFrmFR0010MN>();
+    FrmFR0010MN = m_main.get();
+    m_main->show();
+    QApplication::setActiveWindow(m_main.get());
+    QVERIFY(QTest::qWaitForWindowActive(m_main.get()));
+}
+
+void TestForms::mainWindowLayout()
+{
+    openMain();
+    QCOMPARE(m_main->windowTitle(), u"Kestrum"_qs);
+    QCOMPARE(m_main->centralWidget()->size(), QSize(392, 314));
+    QCOMPARE(m_main->minimumSize(), m_main->maximumSize());
+    QVERIFY(m_main->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+    QVERIFY(!m_main->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+
+    const QStringList captions = {u"会社名"_qs, u"ﾌｧｲﾙの説明"_qs, u"ﾌｧｲﾙﾊﾞｰｼﾞｮﾝ"_qs, u"内部名"_qs,
+                                  u"著作権"_qs, u"正式ﾌｧｲﾙ名"_qs,  u"製品名"_qs,        u"製品バージョン"_qs};
+    const int editTops[] = {56, 88, 120, 152, 184, 216, 248, 280};
+    for (int i = 0; i < 8; ++i) {
+        QLineEdit *field = edit(m_main.get(), editNames[i]);
+        QVERIFY(field);
+        QCOMPARE(field->geometry(), QRect(i < 6 ? 104 : 103, editTops[i], 281, 21));
+        const QString labelName = QString::fromLatin1(editNames[i]).replace(u"Edt"_qs, u"Lbl"_qs);
+        auto *label = m_main->findChild<QLabel *>(labelName);
+        QVERIFY(label);
+        QCOMPARE(label->text(), captions.at(i));
+        QCOMPARE(label->buddy(), field);
+        QCOMPARE(label->pos(), QPoint(8, editTops[i] + 4));
+        QVERIFY2(label->geometry().right() < field->x(), qPrintable(labelName));
+    }
+    QCOMPARE(child<QWidget>(m_main.get(), "PnlTop")->geometry(), QRect(0, 0, 392, 41));
+    QCOMPARE(child<QWidget>(m_main.get(), "ImgTitle")->geometry(), QRect(280, 8, 105, 25));
+}
+
+void TestForms::menusAndToolbar_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("menu");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("hint");
+    QTest::addColumn<int>("left");
+
+    QTest::newRow("make") << u"MnuMake"_qs << u"ﾌｧｲﾙ(&F)"_qs << u"作成(&M)"_qs << u"SpbMake"_qs << u"作成"_qs << 8;
+    QTest::newRow("exit") << u"MnuExit"_qs << u"ﾌｧｲﾙ(&F)"_qs << u"終了(&X)"_qs << u"SpbExit"_qs << u"終了"_qs << 32;
+    QTest::newRow("default") << u"MnuDefault"_qs << u"設定(&O)"_qs << u"ﾃﾞﾌｫﾙﾄ(&D)"_qs << u"SpbDefault"_qs << u"ﾃﾞﾌｫﾙﾄ設定"_qs << 64;
+    QTest::newRow("about") << u"MnuAbout"_qs << u"ﾍﾙﾌﾟ(&H)"_qs << u"ﾊﾞｰｼﾞｮﾝ情報(&A)"_qs << u"SpbAbout"_qs << u"ﾊﾞｰｼﾞｮﾝ情報"_qs << 96;
+}
+
+void TestForms::menusAndToolbar()
+{
+    QFETCH(QString, action);
+    QFETCH(QString, menu);
+    QFETCH(QString, text);
+    QFETCH(QString, button);
+    QFETCH(QString, hint);
+    QFETCH(int, left);
+    openMain();
+
+    auto *command = m_main->findChild<QAction *>(action);
+    QVERIFY(command);
+    QCOMPARE(command->text(), text);
+    QCOMPARE(command->toolTip(), hint);
+    QVERIFY(command->shortcut().isEmpty());
+
+    QMenu *owner = nullptr;
+    for (QAction *top : m_main->menuBar()->actions())
+        if (top->menu() && top->menu()->actions().contains(command))
+            owner = top->menu();
+    QVERIFY(owner);
+    QCOMPARE(owner->title(), menu);
+
+    auto *speedButton = m_main->findChild<QToolButton *>(button);
+    QVERIFY(speedButton);
+    QCOMPARE(speedButton->defaultAction(), command);
+    QCOMPARE(speedButton->toolTip(), hint);
+    QCOMPARE(speedButton->focusPolicy(), Qt::NoFocus);
+    QCOMPARE(speedButton->geometry(), QRect(left, 8, 25, 25));
+    QVERIFY(!speedButton->icon().isNull());
+}
+
+void TestForms::enterMovesToNextEdit()
+{
+    openMain();
+    for (const char *name : editNames)
+        edit(m_main.get(), name)->setText(u"x"_qs);
+    edit(m_main.get(), "EdtCompanyName")->setFocus();
+
+    // Through all eight in tab order, and round to the first again.
+    for (int i = 1; i <= 8; ++i) {
+        pressKey(Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), edit(m_main.get(), editNames[i % 8]));
+    }
+    pressKey(Qt::Key_Enter, Qt::KeypadModifier);
+    QCOMPARE(QApplication::focusWidget(), edit(m_main.get(), "EdtFileDescription"));
+    pressKey(Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), edit(m_main.get(), "EdtFileVersion"));
+    for (const char *name : editNames)
+        QCOMPARE(edit(m_main.get(), name)->text(), u"x"_qs);
+    QVERIFY(m_messages.isEmpty());
+}
+
+void TestForms::defaultsLoadedAtStart()
+{
+    QVERIFY(writeBytes(dirFile(u"Kestrum.ini"_qs), "[OPTION]\r\nRIGHTS=x\r\n"));
+    openMain();
+    QCOMPARE(edit(m_main.get(), "EdtCompanyName")->text(), QString());
+    QCOMPARE(edit(m_main.get(), "EdtLegalCopyright")->text(), u"x"_qs);
+}
+
+void TestForms::makeWritesScriptAndReports()
+{
+    openMain();
+    edit(m_main.get(), "EdtCompanyName")->setText(u"株式会社"_qs);
+    edit(m_main.get(), "EdtProductVersion")->setText(u"ﾊﾞｰｼﾞｮﾝ 2"_qs);
+    triggerAction(m_main.get(), "MnuMake");
+
+    QCOMPARE(m_messages, QStringList{u"作成されました。"_qs});
+    const QByteArray script = readBytes(dirFile(u"Kestrum.rc"_qs));
+    QVERIFY(script.contains("   VALUE \"CompanyName\", \"\x8A\x94\x8E\xAE\x89\xEF\x8E\xD0\\000\\000\"\r\n"));
+    QVERIFY(script.contains("   VALUE \"ProductVersion\", \"\xCA\xDE\xB0\xBC\xDE\xAE\xDD 2\\000\"\r\n"));
+    QVERIFY(script.contains("   VALUE \"FileDescription\", \"\\000\"\r\n"));
+}
+
+void TestForms::makeRefusesUnmappableCharacter()
+{
+    openMain();
+    edit(m_main.get(), "EdtProductName")->setText(u"Café"_qs);
+    triggerAction(m_main.get(), "MnuMake");
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY2(m_messages.first().startsWith(u"製品名 "_qs), qPrintable(m_messages.first()));
+    QVERIFY(m_messages.first().contains(u"「é」(U+00E9)"_qs));
+    QVERIFY(!QFileInfo::exists(dirFile(u"Kestrum.rc"_qs)));
+}
+
+void TestForms::makeReportsUnwritableFile()
+{
+    const QString path = dirFile(u"Kestrum.rc"_qs);
+    QVERIFY(writeBytes(path, "old"));
+    QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner));
+    openMain();
+    triggerAction(m_main.get(), "MnuMake");
+    QCOMPARE(m_messages, QStringList{u"ﾌｧｲﾙ %1 を作成できません"_qs.arg(QDir::toNativeSeparators(path))});
+    QCOMPARE(readBytes(path), QByteArray("old"));
+}
+
+// The one test that shows the real box: caption, icon, text and button.
+void TestForms::realInformationBox()
+{
+    ClsCL0010GF.setInformationHandlerForTesting(nullptr);
+    bool seen = false;
+    whenModal([&seen](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        QVERIFY(box);
+        QCOMPARE(box->windowTitle(), u"Kestrum"_qs);
+        QCOMPARE(box->text(), u"作成されました。"_qs);
+        QCOMPARE(box->icon(), QMessageBox::Information);
+        QCOMPARE(box->standardButtons(), QMessageBox::Ok);
+        seen = true;
+        box->button(QMessageBox::Ok)->click();
+    });
+    ClsCL0010GF.ShowInformation(u"作成されました。"_qs);
+    QVERIFY(seen);
+}
+
+void TestForms::placement_data()
+{
+    QTest::addColumn<QRect>("owner");
+    QTest::addColumn<QSize>("dialog");
+    QTest::addColumn<QPoint>("topLeft");
+
+    QTest::newRow("smaller") << QRect(100, 50, 400, 360) << QSize(320, 240) << QPoint(140, 110);
+    QTest::newRow("odd difference") << QRect(0, 0, 401, 361) << QSize(320, 240) << QPoint(40, 60);
+    QTest::newRow("wider, truncated toward zero") << QRect(100, 100, 391, 300) << QSize(500, 200)
+                                                  << QPoint(46, 150);
+    QTest::newRow("taller and wider") << QRect(10, 10, 100, 100) << QSize(205, 305)
+                                      << QPoint(-42, -92);
+}
+
+void TestForms::placement()
+{
+    QFETCH(QRect, owner);
+    QFETCH(QSize, dialog);
+    QFETCH(QPoint, topLeft);
+    QCOMPARE(TFrmFR0010MN::CentredOver(owner, dialog), topLeft);
+}
+
+void TestForms::defaultsDialogLayout()
+{
+    openMain();
+    m_main->move(120, 80);
+    bool checked = false;
+    whenModal([&](QWidget *modal) {
+        QCOMPARE(modal, FrmFR0020DF);
+        QCOMPARE(modal->windowTitle(), u"ﾃﾞﾌｫﾙﾄ設定"_qs);
+        QCOMPARE(modal->size(), QSize(312, 213));
+        QCOMPARE(modal->frameGeometry().center().x() / 2, m_main->frameGeometry().center().x() / 2);
+        QCOMPARE(child<QLabel>(modal, "Label1")->text(), u"デフォルトに使用する文字列"_qs);
+        QCOMPARE(child<QLabel>(modal, "LblCompanyName")->text(), u"会社名"_qs);
+        QCOMPARE(child<QLabel>(modal, "LblLegalCopyright")->text(), u"著作権"_qs);
+        QCOMPARE(child<QPushButton>(modal, "BtnOK")->text(), u"OK(&O)"_qs);
+        QVERIFY(child<QPushButton>(modal, "BtnOK")->isDefault());
+        QCOMPARE(child<QPushButton>(modal, "BtnCancel")->text(), u"ｷｬﾝｾﾙ(&C)"_qs);
+        QCOMPARE(child<QWidget>(modal, "EdtCompanyName")->geometry(), QRect(72, 80, 233, 21));
+        QCOMPARE(child<QWidget>(modal, "BtnCancel")->geometry(), QRect(231, 172, 74, 25));
+
+        // Tab order: company, copyright, OK, Cancel, and round again.
+        edit(modal, "EdtCompanyName")->setFocus();
+        const char *order[] = {"EdtLegalCopyright", "BtnOK", "BtnCancel", "EdtCompanyName"};
+        for (const char *name : order) {
+            pressKey(Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget()->objectName(), QLatin1String(name));
+        }
+        checked = true;
+    });
+    triggerAction(m_main.get(), "MnuDefault");
+    QVERIFY(checked);
+    QCOMPARE(FrmFR0020DF, nullptr);
+}
+
+void TestForms::defaultsOkStoresAndStaysOpen()
+{
+    QVERIFY(writeBytes(dirFile(u"Kestrum.ini"_qs), "; mine\r\n[OPTION]\r\nCOMPANY=old\r\n"));
+    openMain();
+    edit(m_main.get(), "EdtFileVersion")->setText(u"1.2"_qs);
+    edit(m_main.get(), "EdtCompanyName")->setText(u"typed"_qs);
+    QCOMPARE(edit(m_main.get(), "EdtCompanyName")->text(), u"typed"_qs);
+
+    whenModal([&](QWidget *modal) {
+        QCOMPARE(edit(modal, "EdtCompanyName")->text(), u"old"_qs);
+        edit(modal, "EdtCompanyName")->setText(u"株式会社ｹｽﾄﾗﾑ"_qs);
+        edit(modal, "EdtLegalCopyright")->setText(u"(C) 2026"_qs);
+        child<QPushButton>(modal, "BtnOK")->click();
+        QVERIFY(modal->isVisible());
+        child<QPushButton>(modal, "BtnOK")->click();
+        QVERIFY(modal->isVisible());
+        QCOMPARE(m_messages, QStringList({u"保存しました。"_qs, u"保存しました。"_qs}));
+        QCOMPARE(readBytes(dirFile(u"Kestrum.ini"_qs)),
+                 QByteArray("; mine\r\n[OPTION]\r\nCOMPANY=\x8A\x94\x8E\xAE\x89\xEF\x8E\xD0\xB9\xBD\xC4\xD7\xD1\r\n"
+                            "RIGHTS=(C) 2026\r\n"));
+        child<QPushButton>(modal, "BtnCancel")->click();
+        QVERIFY(!modal->isVisible());
+    });
+    triggerAction(m_main.get(), "MnuDefault");
+    QCOMPARE(edit(m_main.get(), "EdtCompanyName")->text(), u"株式会社ｹｽﾄﾗﾑ"_qs);
+    QCOMPARE(edit(m_main.get(), "EdtLegalCopyright")->text(), u"(C) 2026"_qs);
+    QCOMPARE(edit(m_main.get(), "EdtFileVersion")->text(), u"1.2"_qs);
+}
+
+void TestForms::defaultsReloadAfterCancel()
+{
+    openMain();
+    edit(m_main.get(), "EdtCompanyName")->setText(u"typed"_qs);
+    edit(m_main.get(), "EdtLegalCopyright")->setText(u"typed too"_qs);
+    edit(m_main.get(), "EdtInternalName")->setText(u"kept"_qs);
+    whenModal([](QWidget *modal) { child<QPushButton>(modal, "BtnCancel")->click(); });
+    triggerAction(m_main.get(), "MnuDefault");
+    QCOMPARE(edit(m_main.get(), "EdtCompanyName")->text(), QString());
+    QCOMPARE(edit(m_main.get(), "EdtLegalCopyright")->text(), QString());
+    QCOMPARE(edit(m_main.get(), "EdtInternalName")->text(), u"kept"_qs);
+    QVERIFY(!QFileInfo::exists(dirFile(u"Kestrum.ini"_qs)));
+    QVERIFY(m_messages.isEmpty());
+}
+
+void TestForms::defaultsKeys()
+{
+    openMain();
+    bool done = false;
+    whenModal([&](QWidget *modal) {
+        QLineEdit *company = edit(modal, "EdtCompanyName");
+        company->setFocus();
+        company->setText(u"A"_qs);
+
+        pressKey(Qt::Key_Return, Qt::ShiftModifier); // moves on, stores nothing
+        QCOMPARE(QApplication::focusWidget(), edit(modal, "EdtLegalCopyright"));
+        QVERIFY(!QFileInfo::exists(dirFile(u"Kestrum.ini"_qs)));
+        QVERIFY(m_messages.isEmpty());
+
+        company->setFocus();
+        pressKey(Qt::Key_Return); // presses OK, focus stays
+        QCOMPARE(m_messages, QStringList{u"保存しました。"_qs});
+        QCOMPARE(QApplication::focusWidget(), company);
+        QCOMPARE(company->text(), u"A"_qs);
+        QCOMPARE(readBytes(dirFile(u"Kestrum.ini"_qs)), QByteArray("[OPTION]\r\nCOMPANY=A\r\nRIGHTS=\r\n"));
+
+        pressKey(Qt::Key_Escape); // closes nothing
+        QVERIFY(modal->isVisible());
+
+        child<QPushButton>(modal, "BtnOK")->setFocus();
+        pressKey(Qt::Key_Return);
+        QCOMPARE(m_messages.size(), 2);
+        QVERIFY(modal->isVisible());
+
+        child<QPushButton>(modal, "BtnCancel")->setFocus();
+        pressKey(Qt::Key_Return); // presses Cancel
+        QVERIFY(!modal->isVisible());
+        QCOMPARE(m_messages.size(), 2);
+        done = true;
+    });
+    triggerAction(m_main.get(), "MnuDefault");
+    QVERIFY(done);
+    QCOMPARE(edit(m_main.get(), "EdtCompanyName")->text(), u"A"_qs);
+}
+
+void TestForms::defaultsReadOnlyProfile()
+{
+    const QByteArray before = "[OPTION]\r\nCOMPANY=a\r\nRIGHTS=b\r\n";
+    QVERIFY(writeBytes(dirFile(u"Kestrum.ini"_qs), before));
+    QVERIFY(QFile::setPermissions(dirFile(u"Kestrum.ini"_qs), QFileDevice::ReadOwner));
+    openMain();
+    whenModal([&](QWidget *modal) {
+        edit(modal, "EdtCompanyName")->setText(u"x"_qs);
+        child<QPushButton>(modal, "BtnOK")->click();
+        QCOMPARE(m_messages, QStringList{u"保存に失敗しました。"_qs});
+        QVERIFY(modal->isVisible());
+        edit(modal, "EdtLegalCopyright")->setText(u"©"_qs);
+        child<QPushButton>(modal, "BtnOK")->click();
+        QCOMPARE(m_messages.size(), 2);
+        QVERIFY(m_messages.last().startsWith(u"著作権 "_qs));
+    });
+    triggerAction(m_main.get(), "MnuDefault");
+    QCOMPARE(readBytes(dirFile(u"Kestrum.ini"_qs)), before);
+    QCOMPARE(edit(m_main.get(), "EdtCompanyName")->text(), u"a"_qs);
+}
+
+void TestForms::aboutBox()
+{
+    openMain();
+    for (const char *name : editNames)
+        edit(m_main.get(), name)->setText(QLatin1String(name));
+    bool checked = false;
+    whenModal([&](QWidget *modal) {
+        QCOMPARE(modal, FrmFR0030AB);
+        QCOMPARE(modal->windowTitle(), u"Version Information"_qs);
+        QCOMPARE(modal->size(), QSize(298, 213));
+        QCOMPARE(child<QLabel>(modal, "Version")->text(), u"Version 1.0.1.0"_qs);
+        QCOMPARE(child<QLabel>(modal, "Comments")->text(), u"バージョンリソース作成"_qs);
+        QVERIFY(!child<QLabel>(modal, "Copyright")->text().isEmpty());
+        QVERIFY(!child<QLabel>(modal, "ProgramIcon")->pixmap().isNull());
+        QCOMPARE(child<QLabel>(modal, "ImgTitle")->pixmap().size(), QSize(105, 25));
+        QCOMPARE(QApplication::focusWidget(), child<QWidget>(modal, "OKButton"));
+        pressKey(Qt::Key_Escape);
+        QVERIFY(modal->isVisible());
+        pressKey(Qt::Key_Return);
+        QVERIFY(!modal->isVisible());
+        checked = true;
+    });
+    triggerAction(m_main.get(), "MnuAbout");
+    QVERIFY(checked);
+    for (const char *name : editNames)
+        QCOMPARE(edit(m_main.get(), name)->text(), QLatin1String(name));
+    QVERIFY(m_messages.isEmpty());
+}
+
+QTEST_MAIN(TestForms)
+#include "tst_forms.moc"
