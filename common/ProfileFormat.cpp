@@ -33,12 +33,19 @@ char asciiLower(char c)
     return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
 }
 
-bool sameName(QByteArrayView a, QByteArrayView b)
+using ProfileFormat::Text;
+
+bool opensDoubleByte(char c, Text text)
+{
+    return text == Text::Cp932 && Cp932::isLeadByte(uchar(c));
+}
+
+bool sameName(QByteArrayView a, QByteArrayView b, Text text)
 {
     if (a.size() != b.size())
         return false;
     for (qsizetype i = 0; i < a.size(); ++i) {
-        if (Cp932::isLeadByte(uchar(a[i])) && i + 1 < a.size()) {
+        if (opensDoubleByte(a[i], text) && i + 1 < a.size()) {
             if (a[i] != b[i] || a[i + 1] != b[i + 1])
                 return false;
             ++i;
@@ -74,14 +81,14 @@ Line lineAt(QByteArrayView content, qsizetype begin)
 }
 
 // The name of a section header line, or nothing for any other line.
-std::optional<QByteArrayView> sectionName(QByteArrayView line)
+std::optional<QByteArrayView> sectionName(QByteArrayView line, Text text)
 {
     line = trimmed(line);
     if (line.isEmpty() || line.front() != '[')
         return std::nullopt;
     qsizetype close = 1;
     while (close < line.size() && line[close] != ']')
-        close += Cp932::isLeadByte(uchar(line[close])) ? 2 : 1;
+        close += opensDoubleByte(line[close], text) ? 2 : 1;
     return trimmed(line.sliced(1, std::min(close, line.size()) - 1));
 }
 
@@ -111,21 +118,21 @@ QByteArray storedForm(QByteArrayView value)
 namespace ProfileFormat {
 
 std::optional<QByteArray> findValue(QByteArrayView content, QByteArrayView section,
-                                    QByteArrayView key)
+                                    QByteArrayView key, Text text)
 {
     bool inSection = false;
     for (qsizetype pos = 0; pos < content.size();) {
         const Line line = lineAt(content, pos);
         pos = line.next;
-        if (const auto name = sectionName(line.text(content))) {
+        if (const auto name = sectionName(line.text(content), text)) {
             if (inSection)
                 return std::nullopt; // only the first matching section counts
-            inSection = sameName(*name, section);
+            inSection = sameName(*name, section, text);
             continue;
         }
         if (!inSection)
             continue;
-        if (const auto entry = keyLine(line.text(content)); entry && sameName(entry->key, key)) {
+        if (const auto entry = keyLine(line.text(content)); entry && sameName(entry->key, key, text)) {
             const QByteArrayView value = entry->value;
             return (isQuotedPair(value) ? value.sliced(1, value.size() - 2) : value).toByteArray();
         }
@@ -134,7 +141,7 @@ std::optional<QByteArray> findValue(QByteArrayView content, QByteArrayView secti
 }
 
 QByteArray withValue(const QByteArray &content, QByteArrayView section, QByteArrayView key,
-                     QByteArrayView value)
+                     QByteArrayView value, Text text)
 {
     const QByteArray stored = storedForm(value);
 
@@ -143,16 +150,16 @@ QByteArray withValue(const QByteArray &content, QByteArrayView section, QByteArr
     for (qsizetype pos = 0; pos < content.size();) {
         const Line line = lineAt(content, pos);
         pos = line.next;
-        if (const auto name = sectionName(line.text(content))) {
+        if (const auto name = sectionName(line.text(content), text)) {
             if (inSection)
                 break;
-            inSection = sameName(*name, section);
+            inSection = sameName(*name, section, text);
             lastNonBlank = line;
             continue;
         }
         if (!inSection)
             continue;
-        if (const auto entry = keyLine(line.text(content)); entry && sameName(entry->key, key)) {
+        if (const auto entry = keyLine(line.text(content)); entry && sameName(entry->key, key, text)) {
             QByteArray result = content;
             return result.replace(line.begin, line.end - line.begin,
                                   entry->key.toByteArray() + '=' + stored);

@@ -17,20 +17,23 @@
 //   section belong to no section; a line without '=' holds no value; ';' is an
 //   ordinary character.
 //
-// Double-byte code page 932 characters are stepped over whole, so that a
-// trail byte that looks like ']' or a letter is never taken for one.
+// In code page 932 text, double-byte characters are stepped over whole, so
+// that a trail byte that looks like ']' or a letter is never taken for one.
+// UTF-8 needs no such care: its multi-byte characters hold no ASCII bytes.
 namespace ProfileFormat {
+
+enum class Text { Cp932, Utf8 };
 
 // The value under `key` in `section`, or nothing when either is missing.
 std::optional<QByteArray> findValue(QByteArrayView content, QByteArrayView section,
-                                    QByteArrayView key);
+                                    QByteArrayView key, Text text = Text::Cp932);
 
 // `content` with `value` stored under `key` in `section`. Only the key's line
 // changes (or is added); every other byte stays as it was. A value that would
 // not read back as written (blanks at either end, or wrapped in a matching
 // pair of quotes) is stored inside one extra pair of double quotes.
 QByteArray withValue(const QByteArray &content, QByteArrayView section, QByteArrayView key,
-                     QByteArrayView value);
+                     QByteArrayView value, Text text = Text::Cp932);
 
 // Whether `value` can be stored at all: a line end or NUL in it would end
 // the line early and could forge other keys.

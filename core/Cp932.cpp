@@ -41,17 +41,30 @@ QStringEncoder makeEncoder()
     return encoder;
 }
 
-// The first code point of `text` that the encoder refuses, as a string of one
-// or two UTF-16 units.
+// The bytes of `text`, or nothing when code page 932 cannot hold all of it.
+// A character the encoder maps one way only (U+F86F to the bytes of U+2116)
+// would not read back as typed, so it counts as one it cannot hold.
+std::optional<QByteArray> encodeExactly(const QString &text)
+{
+    QStringEncoder encoder = makeEncoder();
+    QByteArray bytes = encoder.encode(text);
+    if (encoder.hasError())
+        return std::nullopt;
+    QStringDecoder decoder(codecName, QStringConverter::Flag::Stateless);
+    if (QString(decoder.decode(bytes)) != text || decoder.hasError())
+        return std::nullopt;
+    return bytes;
+}
+
+// The first code point of `text` that code page 932 cannot hold, as a string
+// of one or two UTF-16 units.
 QString firstUnmappable(const QString &text)
 {
     for (qsizetype i = 0; i < text.size();) {
         const bool pair = text.at(i).isHighSurrogate() && i + 1 < text.size()
             && text.at(i + 1).isLowSurrogate();
         const QString codePoint = text.mid(i, pair ? 2 : 1);
-        QStringEncoder encoder = makeEncoder();
-        (void)QByteArray(encoder.encode(codePoint));
-        if (encoder.hasError())
+        if (!encodeExactly(codePoint))
             return codePoint;
         i += codePoint.size();
     }
@@ -62,13 +75,16 @@ QString firstUnmappable(const QString &text)
 
 namespace Cp932 {
 
+std::optional<QByteArray> tryEncode(const QString &text)
+{
+    return encodeExactly(withWindowsForms(text));
+}
+
 QByteArray encode(const QString &text, const QString &fieldName)
 {
     const QString windowsText = withWindowsForms(text);
-    QStringEncoder encoder = makeEncoder();
-    QByteArray bytes = encoder.encode(windowsText);
-    if (!encoder.hasError())
-        return bytes;
+    if (std::optional<QByteArray> bytes = encodeExactly(windowsText))
+        return *bytes;
 
     const QString bad = firstUnmappable(windowsText);
     if (bad.isEmpty())

@@ -15,6 +15,9 @@ namespace Cp932 {
 // substitute would silently corrupt the value.
 QByteArray encode(const QString &text, const QString &fieldName);
 
+// The bytes of `text`, or nothing when code page 932 cannot hold all of it.
+std::optional<QByteArray> tryEncode(const QString &text);
+
 // The text of `bytes`, or nothing when they are not valid code page 932.
 std::optional<QString> decode(const QByteArray &bytes);
 

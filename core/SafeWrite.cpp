@@ -30,8 +30,11 @@ namespace SafeWrite {
 
 void replaceFile(const QString &path, const QByteArray &bytes)
 {
+    // A link is written through to the file it points at, and the link kept;
+    // a link to nothing would put a new file wherever it points, so it is
+    // refused.
     const QFileInfo existing(path);
-    if (existing.exists() && !isReplaceable(existing))
+    if ((existing.exists() || existing.isSymLink()) && !isReplaceable(existing))
         cannotCreate(path);
 
     // Unbuffered, so that a short write shows in write()'s count: a buffered

@@ -10,6 +10,8 @@ namespace SafeWrite {
 // every byte is written and the file closed, so a failure leaves the old file
 // as it was and no temporary file behind.
 //
+// A symbolic link to a file is written through, the link kept; a link to
+// nothing or to a directory counts as a file that cannot be created.
 // A read-only existing file counts as one that cannot be created, even for a
 // user (root) whom the file system would let through, as it does on Windows.
 //

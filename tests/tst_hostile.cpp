@@ -1,0 +1,282 @@
+// Whatever sits in the program's directory under the names Kestrum.rc and
+// Kestrum.ini, the program neither crashes nor damages it, and says so.
+#include "ClsCL0010GF.h"
+#include "DefaultsProfile.h"
+#include "KestrumError.h"
+#include "TestFiles.h"
+#include "VersionScript.h"
+
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+const QString company = u"会社名"_qs;
+const QString rights = u"著作権"_qs;
+
+bool storeDefaults(const QString &companyValue, const QString &rightsValue)
+{
+    return DefaultsProfile::WriteDefaults({companyValue, rightsValue}, company, rights);
+}
+
+// The message Make shows, or "作成されました。" when it succeeds.
+QString makeMessage(const QString &directory)
+{
+    try {
+        VersionScript::make(VersionScript::buildTemplate(), {"a", "b"}, directory + u'/');
+        return u"作成されました。"_qs;
+    } catch (const KestrumError &error) {
+        return error.message();
+    }
+}
+
+QString cannotCreate(const QString &path)
+{
+    return u"ﾌｧｲﾙ %1 を作成できません"_qs.arg(QDir::toNativeSeparators(path));
+}
+
+// Runs `operation` in a child process that file permissions apply to (root
+// drops to nobody there) and returns its exit code.
+int asOrdinaryUser(const std::function<int()> &operation)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        if (ignoresPermissions() && (setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(99);
+        _exit(operation());
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 98;
+}
+
+} // namespace
+
+class TestHostile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void hugeProfile();
+    void randomBytes();
+    void nulBytes();
+    void utf8Profile();
+    void utf8LimitCountsCp932Bytes();
+    void utf16Profile();
+    void brokenUtf16Profile();
+    void profileIsDirectory();
+    void profileIsSymlink();
+    void profileIsDanglingSymlink();
+    void scriptIsDirectory();
+    void scriptIsSymlink();
+    void scriptIsDanglingSymlink();
+    void directoryWithoutWritePermission();
+
+private:
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+    QString ini() const { return path(u"Kestrum.ini"_qs); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestHostile::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    ClsCL0010GF.setApplicationDirectoryForTesting(m_dir->path());
+}
+
+void TestHostile::cleanup()
+{
+    ClsCL0010GF.setApplicationDirectoryForTesting({});
+    m_dir.reset();
+}
+
+void TestHostile::hugeProfile()
+{
+    QByteArray content = "[OPTION]\r\nCOMPANY=a\r\n";
+    content += QByteArray(100 * 1024 * 1024, 'x');
+    QVERIFY(writeBytes(ini(), content));
+    QCOMPARE(DefaultsProfile::ReadDefaults().company, QString());
+    QVERIFY(!storeDefaults(u"b"_qs, u"c"_qs));
+    QVERIFY(readBytes(ini()) == content);
+}
+
+void TestHostile::randomBytes()
+{
+    QRandomGenerator random(20261208);
+    for (int round = 0; round < 20; ++round) {
+        QByteArray content(4096 + round * 997, Qt::Uninitialized);
+        for (char &c : content)
+            c = char(random.bounded(256));
+        QVERIFY(writeBytes(ini(), content));
+        DefaultsProfile::ReadDefaults();
+        if (storeDefaults(u"株式会社"_qs, u"(c)"_qs)) {
+            const auto stored = DefaultsProfile::ReadDefaults();
+            QCOMPARE(stored.company, u"株式会社"_qs);
+            QCOMPARE(stored.rights, u"(c)"_qs);
+        } else {
+            QVERIFY(readBytes(ini()) == content);
+        }
+    }
+}
+
+void TestHostile::nulBytes()
+{
+    const QByteArray content("\0\0[OPTION]\0\r\n[OPTION]\r\nCOMPANY=x\0y\r\n\0", 37);
+    QVERIFY(writeBytes(ini(), content));
+    QCOMPARE(DefaultsProfile::ReadDefaults().company, u"x"_qs);
+    QVERIFY(storeDefaults(u"z"_qs, u""_qs));
+    QCOMPARE(readBytes(ini()),
+             QByteArray("\0\0[OPTION]\0\r\n[OPTION]\r\nCOMPANY=z\r\n\0\r\nRIGHTS=\r\n", 46));
+}
+
+void TestHostile::utf8Profile()
+{
+    // The mark would otherwise make the first line "\xEF\xBB\xBF[OPTION]".
+    QVERIFY(writeBytes(ini(), "\xEF\xBB\xBF[OPTION]\r\nCOMPANY=株式会社 ✓\r\nRIGHTS=著作 ①\r\n"
+                              "[OTHER]\r\nNOTE=Grüße 😀\r\n"));
+    const auto defaults = DefaultsProfile::ReadDefaults();
+    QCOMPARE(defaults.company, QString()); // ✓ has no code page 932 form
+    QCOMPARE(defaults.rights, u"著作 ①"_qs);
+
+    QVERIFY(storeDefaults(u"ｹｽﾄﾗﾑ"_qs, u"髙"_qs));
+    QCOMPARE(readBytes(ini()), QByteArray("\xEF\xBB\xBF[OPTION]\r\nCOMPANY=ｹｽﾄﾗﾑ\r\nRIGHTS=髙\r\n"
+                                          "[OTHER]\r\nNOTE=Grüße 😀\r\n"));
+    QCOMPARE(DefaultsProfile::ReadDefaults().company, u"ｹｽﾄﾗﾑ"_qs);
+}
+
+void TestHostile::utf8LimitCountsCp932Bytes()
+{
+    // 600 kanji: 1800 bytes of UTF-8, 1200 of code page 932, of which 511
+    // whole characters fit in 1023 bytes.
+    const QString kanji = QString(600, QChar(0x6F22));
+    QVERIFY(writeBytes(ini(), "\xEF\xBB\xBF[OPTION]\nCOMPANY=" + kanji.toUtf8() + "\n"));
+    QCOMPARE(DefaultsProfile::ReadDefaults().company, QString(511, QChar(0x6F22)));
+}
+
+void TestHostile::utf16Profile()
+{
+    const QString text = u"[OPTION]\r\nCOMPANY=株式会社\r\n; 😀 kept\r\n[OTHER]\r\nX=é\r\n"_qs;
+    const auto utf16 = [](const QString &s) {
+        return QByteArray("\xFF\xFE") + QByteArray(reinterpret_cast<const char *>(s.utf16()), s.size() * 2);
+    };
+    QVERIFY(writeBytes(ini(), utf16(text)));
+    QCOMPARE(DefaultsProfile::ReadDefaults().company, u"株式会社"_qs);
+    QVERIFY(storeDefaults(u"新社"_qs, u"ⓒ ①"_qs.replace(u"ⓒ"_qs, u"(c)"_qs)));
+    QCOMPARE(readBytes(ini()),
+             utf16(u"[OPTION]\r\nCOMPANY=新社\r\n; 😀 kept\r\nRIGHTS=(c) ①\r\n[OTHER]\r\nX=é\r\n"_qs));
+}
+
+void TestHostile::brokenUtf16Profile()
+{
+    for (const QByteArray &content : {QByteArray("\xFF\xFE[\0\x00\xD8O\0", 8), // lone surrogate
+                                      QByteArray("\xFF\xFE[\0O\0\x00\xD8", 8),
+                                      QByteArray("\xFF\xFE[\0O", 5)}) { // odd length
+        QVERIFY(writeBytes(ini(), content));
+        QCOMPARE(DefaultsProfile::ReadDefaults().company, QString());
+        QVERIFY(!storeDefaults(u"a"_qs, u"b"_qs));
+        QCOMPARE(readBytes(ini()), content);
+    }
+}
+
+void TestHostile::profileIsDirectory()
+{
+    QVERIFY(QDir().mkdir(ini()));
+    QCOMPARE(DefaultsProfile::ReadDefaults().company, QString());
+    QVERIFY(!storeDefaults(u"a"_qs, u"b"_qs));
+    QVERIFY(QFileInfo(ini()).isDir());
+}
+
+void TestHostile::profileIsSymlink()
+{
+    QVERIFY(QDir().mkdir(path(u"shared"_qs)));
+    const QString target = path(u"shared/defaults.ini"_qs);
+    QVERIFY(writeBytes(target, "[OPTION]\r\nCOMPANY=linked\r\n"));
+    QVERIFY(QFile::link(u"shared/defaults.ini"_qs, ini()));
+    QCOMPARE(DefaultsProfile::ReadDefaults().company, u"linked"_qs);
+    QVERIFY(storeDefaults(u"new"_qs, u"r"_qs));
+    QVERIFY(QFileInfo(ini()).isSymLink());
+    QCOMPARE(readBytes(target), QByteArray("[OPTION]\r\nCOMPANY=new\r\nRIGHTS=r\r\n"));
+}
+
+void TestHostile::profileIsDanglingSymlink()
+{
+    QVERIFY(QFile::link(u"nowhere.ini"_qs, ini()));
+    QCOMPARE(DefaultsProfile::ReadDefaults().company, QString());
+    QVERIFY(!storeDefaults(u"a"_qs, u"b"_qs));
+    QVERIFY(!QFileInfo::exists(path(u"nowhere.ini"_qs)));
+}
+
+void TestHostile::scriptIsDirectory()
+{
+    const QString rc = path(u"Kestrum.rc"_qs);
+    QVERIFY(QDir().mkdir(rc));
+    QVERIFY(writeBytes(rc + u"/inside"_qs, "kept"));
+    QCOMPARE(makeMessage(m_dir->path()), cannotCreate(rc));
+    QCOMPARE(readBytes(rc + u"/inside"_qs), QByteArray("kept"));
+    QCOMPARE(filesIn(m_dir->path()), QStringList());
+}
+
+void TestHostile::scriptIsSymlink()
+{
+    const QString rc = path(u"Kestrum.rc"_qs);
+    QVERIFY(QDir().mkdir(path(u"project"_qs)));
+    QVERIFY(writeBytes(path(u"project/version.rc"_qs), "old"));
+    QVERIFY(QFile::link(u"project/version.rc"_qs, rc));
+    QCOMPARE(makeMessage(m_dir->path()), u"作成されました。"_qs);
+    QVERIFY(QFileInfo(rc).isSymLink());
+    QVERIFY(readBytes(path(u"project/version.rc"_qs)).startsWith("VERSIONINFO_1 VERSIONINFO\r\n"));
+
+    QVERIFY(QFile::setPermissions(path(u"project/version.rc"_qs), QFileDevice::ReadOwner));
+    const QByteArray before = readBytes(rc);
+    QCOMPARE(makeMessage(m_dir->path()), cannotCreate(rc));
+    QCOMPARE(readBytes(rc), before);
+}
+
+void TestHostile::scriptIsDanglingSymlink()
+{
+    const QString rc = path(u"Kestrum.rc"_qs);
+    QVERIFY(QFile::link(u"elsewhere.rc"_qs, rc));
+    QCOMPARE(makeMessage(m_dir->path()), cannotCreate(rc));
+    QVERIFY(!QFileInfo::exists(path(u"elsewhere.rc"_qs)));
+}
+
+void TestHostile::directoryWithoutWritePermission()
+{
+    QVERIFY(writeBytes(ini(), "[OPTION]\r\nCOMPANY=a\r\n"));
+    QVERIFY(writeBytes(path(u"Kestrum.rc"_qs), "old"));
+    QVERIFY(QFile::setPermissions(m_dir->path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner
+                                                     | QFileDevice::ReadOther | QFileDevice::ExeOther));
+    QFile::setPermissions(ini(), QFile::permissions(ini()) | QFileDevice::ReadOther);
+
+    enum { Refused = 10, Accepted, WrongMessage };
+    const QString rc = path(u"Kestrum.rc"_qs);
+    const int make = asOrdinaryUser([&] {
+        const QString message = makeMessage(m_dir->path());
+        return message == cannotCreate(rc) ? Refused
+            : message == u"作成されました。"_qs ? Accepted : WrongMessage;
+    });
+    const int store = asOrdinaryUser([] { return storeDefaults(u"b"_qs, u"c"_qs) ? Accepted : Refused; });
+    const int read = asOrdinaryUser([] {
+        return DefaultsProfile::ReadDefaults().company == u"a"_qs ? Accepted : Refused;
+    });
+    QVERIFY(QFile::setPermissions(m_dir->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                     | QFileDevice::ExeOwner));
+    QCOMPARE(make, int(Refused));
+    QCOMPARE(store, int(Refused));
+    QCOMPARE(read, int(Accepted));
+    QCOMPARE(readBytes(ini()), QByteArray("[OPTION]\r\nCOMPANY=a\r\n"));
+    QCOMPARE(readBytes(rc), QByteArray("old"));
+    QCOMPARE(filesIn(m_dir->path()), QStringList({u"Kestrum.ini"_qs, u"Kestrum.rc"_qs}));
+}
+
+QTEST_GUILESS_MAIN(TestHostile)
+#include "tst_hostile.moc"
