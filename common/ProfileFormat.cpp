@@ -113,6 +113,42 @@ QByteArray storedForm(QByteArrayView value)
     return needsQuotes ? '"' + value.toByteArray() + '"' : value.toByteArray();
 }
 
+// Where `key` of `section` is in a file, or where it would go.
+struct Place
+{
+    bool sectionFound = false;
+    std::optional<Line> keyLine;     // the key's line, when there is one
+    std::optional<KeyLine> entry;    // and what it holds
+    Line lastNonBlank;               // of the section, its header included
+};
+
+// Only the first matching section counts, and its first matching key.
+Place locate(QByteArrayView content, QByteArrayView section, QByteArrayView key, Text text)
+{
+    Place place;
+    for (qsizetype pos = 0; pos < content.size();) {
+        const Line line = lineAt(content, pos);
+        pos = line.next;
+        if (const auto name = sectionName(line.text(content), text)) {
+            if (place.sectionFound)
+                break;
+            place.sectionFound = sameName(*name, section, text);
+            place.lastNonBlank = line;
+            continue;
+        }
+        if (!place.sectionFound)
+            continue;
+        if (const auto entry = keyLine(line.text(content)); entry && sameName(entry->key, key, text)) {
+            place.keyLine = line;
+            place.entry = entry;
+            break;
+        }
+        if (!trimmed(line.text(content)).isEmpty())
+            place.lastNonBlank = line;
+    }
+    return place;
+}
+
 } // namespace
 
 namespace ProfileFormat {
@@ -120,61 +156,32 @@ namespace ProfileFormat {
 std::optional<QByteArray> findValue(QByteArrayView content, QByteArrayView section,
                                     QByteArrayView key, Text text)
 {
-    bool inSection = false;
-    for (qsizetype pos = 0; pos < content.size();) {
-        const Line line = lineAt(content, pos);
-        pos = line.next;
-        if (const auto name = sectionName(line.text(content), text)) {
-            if (inSection)
-                return std::nullopt; // only the first matching section counts
-            inSection = sameName(*name, section, text);
-            continue;
-        }
-        if (!inSection)
-            continue;
-        if (const auto entry = keyLine(line.text(content)); entry && sameName(entry->key, key, text)) {
-            const QByteArrayView value = entry->value;
-            return (isQuotedPair(value) ? value.sliced(1, value.size() - 2) : value).toByteArray();
-        }
-    }
-    return std::nullopt;
+    const Place place = locate(content, section, key, text);
+    if (!place.entry)
+        return std::nullopt;
+    const QByteArrayView value = place.entry->value;
+    return (isQuotedPair(value) ? value.sliced(1, value.size() - 2) : value).toByteArray();
 }
 
 QByteArray withValue(const QByteArray &content, QByteArrayView section, QByteArrayView key,
                      QByteArrayView value, Text text)
 {
     const QByteArray stored = storedForm(value);
+    const Place place = locate(content, section, key, text);
+    QByteArray result = content;
 
-    bool inSection = false;
-    Line lastNonBlank; // of the matching section, its header included
-    for (qsizetype pos = 0; pos < content.size();) {
-        const Line line = lineAt(content, pos);
-        pos = line.next;
-        if (const auto name = sectionName(line.text(content), text)) {
-            if (inSection)
-                break;
-            inSection = sameName(*name, section, text);
-            lastNonBlank = line;
-            continue;
-        }
-        if (!inSection)
-            continue;
-        if (const auto entry = keyLine(line.text(content)); entry && sameName(entry->key, key, text)) {
-            QByteArray result = content;
-            return result.replace(line.begin, line.end - line.begin,
-                                  entry->key.toByteArray() + '=' + stored);
-        }
-        if (!trimmed(line.text(content)).isEmpty())
-            lastNonBlank = line;
+    if (place.keyLine) {
+        const Line &line = *place.keyLine;
+        return result.replace(line.begin, line.end - line.begin,
+                              place.entry->key.toByteArray() + '=' + stored);
     }
-
     const QByteArray entryLine = key.toByteArray() + '=' + stored + "\r\n";
-    if (inSection) {
-        const QByteArray lineEnd = lastNonBlank.hasLineEnd() ? QByteArray() : "\r\n";
-        return QByteArray(content).insert(lastNonBlank.next, lineEnd + entryLine);
+    if (place.sectionFound) {
+        const QByteArray lineEnd = place.lastNonBlank.hasLineEnd() ? QByteArray() : "\r\n";
+        return result.insert(place.lastNonBlank.next, lineEnd + entryLine);
     }
     const bool open = !content.isEmpty() && !content.endsWith('\r') && !content.endsWith('\n');
-    return content + (open ? "\r\n" : "") + '[' + section.toByteArray() + "]\r\n" + entryLine;
+    return result + (open ? "\r\n" : "") + '[' + section.toByteArray() + "]\r\n" + entryLine;
 }
 
 bool isStorable(QByteArrayView value)

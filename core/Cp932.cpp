@@ -6,6 +6,8 @@
 #include <QStringEncoder>
 #include <QList>
 
+#include <algorithm>
+
 namespace {
 
 // Microsoft's code page 932 under the name that ICU (behind Qt's codecs) gives
@@ -71,20 +73,35 @@ QString firstUnmappable(const QString &text)
     return {};
 }
 
+// Code page 932 agrees with ASCII on 0x00 to 0x7F, backslash and tilde
+// included, so plain ASCII needs no codec: most values are, and the codec
+// costs more than a megabyte of memory the first time it is used.
+bool isAscii(QStringView text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+}
+
+bool isAscii(QByteArrayView bytes)
+{
+    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; });
+}
+
 } // namespace
 
 namespace Cp932 {
 
 std::optional<QByteArray> tryEncode(const QString &text)
 {
+    if (isAscii(text))
+        return text.toLatin1();
     return encodeExactly(withWindowsForms(text));
 }
 
 QByteArray encode(const QString &text, const QString &fieldName)
 {
-    const QString windowsText = withWindowsForms(text);
-    if (std::optional<QByteArray> bytes = encodeExactly(windowsText))
+    if (std::optional<QByteArray> bytes = tryEncode(text))
         return *bytes;
+    const QString windowsText = withWindowsForms(text);
 
     const QString bad = firstUnmappable(windowsText);
     if (bad.isEmpty())
@@ -100,6 +117,8 @@ QByteArray encode(const QString &text, const QString &fieldName)
 
 std::optional<QString> decode(const QByteArray &bytes)
 {
+    if (isAscii(bytes))
+        return QString::fromLatin1(bytes);
     QStringDecoder decoder(codecName, QStringConverter::Flag::Stateless);
     if (!decoder.isValid())
         return std::nullopt;

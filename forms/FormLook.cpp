@@ -1,22 +1,45 @@
 #include "FormLook.h"
 
+#include <QApplication>
+#include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLabel>
 
 namespace FormLook {
 
-void installFontSubstitutes()
+namespace {
+
+QString &japaneseFamily()
 {
-    QFont::insertSubstitutions(QStringLiteral("MS UI Gothic"),
-                               {QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic"),
-                                QStringLiteral("Noto Sans CJK JP"),
-                                QStringLiteral("Source Han Sans JP"),
-                                QStringLiteral("VL Gothic"), QStringLiteral("TakaoGothic")});
+    static QString family = QStringLiteral("MS UI Gothic");
+    return family;
+}
+
+} // namespace
+
+void useJapaneseFont()
+{
+    const QStringList families = {QStringLiteral("MS UI Gothic"), QStringLiteral("IPAPGothic"),
+                                  QStringLiteral("IPAGothic"), QStringLiteral("Noto Sans CJK JP"),
+                                  QStringLiteral("Source Han Sans JP"), QStringLiteral("VL Gothic"),
+                                  QStringLiteral("TakaoGothic")};
+    // families() lists what is installed; hasFamily() would also look up
+    // aliases, which costs the font system more than all the rest of start-up.
+    const QStringList installed = QFontDatabase::families();
+    for (const QString &family : families) {
+        if (installed.contains(family, Qt::CaseInsensitive)) {
+            japaneseFamily() = family;
+            break;
+        }
+    }
+    QFont font(japaneseFamily());
+    font.setPixelSize(13);
+    QApplication::setFont(font);
 }
 
 void setFont(QWidget *widget, int pixels)
 {
-    QFont font(QStringLiteral("MS UI Gothic"));
+    QFont font(japaneseFamily());
     font.setPixelSize(pixels);
     widget->setFont(font);
 }

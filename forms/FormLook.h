@@ -15,11 +15,13 @@ inline const QColor navy{0x00, 0x00, 0x80};
 inline const QColor blue{0x00, 0x00, 0xFF};
 inline const QColor yellow{0xFF, 0xFF, 0x00};
 
-// Lets "MS UI Gothic" fall back to a Japanese Gothic font that is installed,
-// so no text shows as boxes where the Windows font is missing.
-void installFontSubstitutes();
+// Makes "MS UI Gothic", or where it is missing an installed Japanese Gothic
+// font, the font of the whole application, so that no text shows as boxes.
+// Naming an installed family outright also spares the font system a search
+// for fallbacks, which is most of what a first frame would cost.
+void useJapaneseFont();
 
-// "MS UI Gothic" with characters `pixels` high, on `widget` and its children
+// The Japanese font with characters `pixels` high, on `widget` and its children
 // that do not set their own.
 void setFont(QWidget *widget, int pixels);
 
