@@ -11,8 +11,14 @@
 
 namespace {
 
-const VersionScript::Values values = {"\x8A\x94\x8E\xAE\x89\xEF\x8E\xD0", "Tool", "1.0.0.0",
-                                      "tool", "(c) 2026", "tool.exe", "Tool", "1.0"};
+const VersionScript::Values values = { "\x8A\x94\x8E\xAE\x89\xEF\x8E\xD0",
+                                       "Tool",
+                                       "1.0.0.0",
+                                       "tool",
+                                       "(c) 2026",
+                                       "tool.exe",
+                                       "Tool",
+                                       "1.0" };
 
 void make(benchmark::State &state)
 {
@@ -48,7 +54,8 @@ QByteArray largeProfile(qsizetype size)
     for (int section = 0; content.size() < size; ++section) {
         content += "[SECTION" + QByteArray::number(section) + "]\r\n; notes\r\n";
         for (int key = 0; key < 10; ++key)
-            content += "KEY" + QByteArray::number(key) + "=value " + QByteArray::number(key) + "\r\n";
+            content
+                += "KEY" + QByteArray::number(key) + "=value " + QByteArray::number(key) + "\r\n";
     }
     return content + "[OPTION]\r\nCOMPANY=Acme\r\nRIGHTS=(c)\r\n";
 }
@@ -72,7 +79,11 @@ void profileReadWrite(benchmark::State &state)
     }
     state.SetBytesProcessed(state.iterations() * state.range(0));
 }
-BENCHMARK(profileReadWrite)->Arg(1 << 10)->Arg(100 << 10)->Arg(1 << 20)->Arg(10 << 20)
+BENCHMARK(profileReadWrite)
+    ->Arg(1 << 10)
+    ->Arg(100 << 10)
+    ->Arg(1 << 20)
+    ->Arg(10 << 20)
     ->Unit(benchmark::kMicrosecond);
 
 } // namespace

@@ -12,7 +12,7 @@ int main(int argc, char *argv[])
     app.installEventFilter(&exitAfterFirstPaint);
     const QStringList installed = QFontDatabase::families();
     QFont font(installed.contains(QStringLiteral("IPAPGothic")) ? QStringLiteral("IPAPGothic")
-                                                                 : QStringLiteral("MS UI Gothic"));
+                                                                : QStringLiteral("MS UI Gothic"));
     font.setPixelSize(13);
     QApplication::setFont(font);
     QMainWindow window;

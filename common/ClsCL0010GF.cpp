@@ -10,8 +10,8 @@ TClsCL0010GF ClsCL0010GF;
 
 QString TClsCL0010GF::GetApplicationDirectory() const
 {
-    const QString directory =
-        m_testDirectory.isEmpty() ? QCoreApplication::applicationDirPath() : m_testDirectory;
+    const QString directory
+        = m_testDirectory.isEmpty() ? QCoreApplication::applicationDirPath() : m_testDirectory;
     return QDir::toNativeSeparators(QDir(directory).absolutePath() + u'/');
 }
 

@@ -22,8 +22,8 @@ public:
 
     bool WriteProfileString(const QString &file, QByteArrayView section, QByteArrayView key,
                             QByteArrayView value) const;
-    QByteArray ReadProfileString(const QString &file, QByteArrayView section,
-                                 QByteArrayView key, const QByteArray &fallback) const;
+    QByteArray ReadProfileString(const QString &file, QByteArrayView section, QByteArrayView key,
+                                 const QByteArray &fallback) const;
 
     // Seams for the tests: a directory to use in place of the executable's,
     // and a handler that answers information messages instead of showing

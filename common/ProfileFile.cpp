@@ -35,16 +35,16 @@ struct Document
 std::optional<Document> parse(const QByteArray &file)
 {
     if (file.startsWith(utf8Mark))
-        return Document{Document::Utf8, file.sliced(utf8Mark.size())};
+        return Document { Document::Utf8, file.sliced(utf8Mark.size()) };
     if (file.startsWith(utf16LeMark)) {
         QStringDecoder decoder(QStringConverter::Utf16LE, QStringConverter::Flag::Stateless);
         const QByteArray units = file.sliced(utf16LeMark.size());
         const QString text = decoder.decode(units);
         if (decoder.hasError() || units.size() % 2 != 0 || !text.isValidUtf16())
             return std::nullopt;
-        return Document{Document::Utf16Le, text.toUtf8()};
+        return Document { Document::Utf16Le, text.toUtf8() };
     }
-    return Document{Document::Cp932, file};
+    return Document { Document::Cp932, file };
 }
 
 QByteArray serialise(const Document &document)
@@ -68,7 +68,7 @@ std::optional<Document> load(const QString &path)
 {
     const QFileInfo info(path);
     if (!info.exists() && !info.isSymLink())
-        return Document{};
+        return Document {};
     if (!info.isFile() || info.size() > ProfileFile::maxFileBytes)
         return std::nullopt;
     QFile file(path);
@@ -127,8 +127,8 @@ QByteArray read(const QString &path, QByteArrayView section, QByteArrayView key,
     const std::optional<Document> document = load(path);
     if (!document)
         return {};
-    const std::optional<QByteArray> value =
-        ProfileFormat::findValue(document->body, section, key, document->text());
+    const std::optional<QByteArray> value
+        = ProfileFormat::findValue(document->body, section, key, document->text());
     if (!value)
         return fallback;
     return limited(toCp932(*value, *document).value_or(QByteArray()));
@@ -142,8 +142,8 @@ bool write(const QString &path, QByteArrayView section, QByteArrayView key, QByt
     const std::optional<QByteArray> stored = fromCp932(value, *document);
     if (!stored)
         return false;
-    document->body =
-        ProfileFormat::withValue(document->body, section, key, *stored, document->text());
+    document->body
+        = ProfileFormat::withValue(document->body, section, key, *stored, document->text());
     try {
         SafeWrite::replaceFile(path, serialise(*document));
         return true;

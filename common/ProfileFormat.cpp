@@ -77,7 +77,7 @@ Line lineAt(QByteArrayView content, qsizetype begin)
         ++next;
     if (next < content.size() && content[next] == '\n' && (next == end || content[end] == '\r'))
         ++next;
-    return {begin, end, next};
+    return { begin, end, next };
 }
 
 // The name of a section header line, or nothing for any other line.
@@ -103,7 +103,7 @@ std::optional<KeyLine> keyLine(QByteArrayView line)
     const qsizetype equals = line.indexOf('=');
     if (equals < 0)
         return std::nullopt;
-    return KeyLine{trimmed(line.first(equals)), trimmed(line.sliced(equals + 1))};
+    return KeyLine { trimmed(line.first(equals)), trimmed(line.sliced(equals + 1)) };
 }
 
 QByteArray storedForm(QByteArrayView value)
@@ -117,9 +117,9 @@ QByteArray storedForm(QByteArrayView value)
 struct Place
 {
     bool sectionFound = false;
-    std::optional<Line> keyLine;     // the key's line, when there is one
-    std::optional<KeyLine> entry;    // and what it holds
-    Line lastNonBlank;               // of the section, its header included
+    std::optional<Line> keyLine; // the key's line, when there is one
+    std::optional<KeyLine> entry; // and what it holds
+    Line lastNonBlank; // of the section, its header included
 };
 
 // Only the first matching section counts, and its first matching key.
@@ -138,7 +138,8 @@ Place locate(QByteArrayView content, QByteArrayView section, QByteArrayView key,
         }
         if (!place.sectionFound)
             continue;
-        if (const auto entry = keyLine(line.text(content)); entry && sameName(entry->key, key, text)) {
+        if (const auto entry = keyLine(line.text(content));
+            entry && sameName(entry->key, key, text)) {
             place.keyLine = line;
             place.entry = entry;
             break;

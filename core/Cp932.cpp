@@ -2,9 +2,9 @@
 
 #include "KestrumError.h"
 
+#include <QList>
 #include <QStringDecoder>
 #include <QStringEncoder>
-#include <QList>
 
 #include <algorithm>
 
@@ -19,13 +19,13 @@ constexpr const char *codecName = "windows-31j";
 // code page 932 holds for the same character), so they encode to the bytes a
 // Windows user typing the same character would get.
 constexpr std::pair<char16_t, char16_t> jisVariants[] = {
-    {u'\u301C', u'\uFF5E'}, // WAVE DASH -> FULLWIDTH TILDE, 0x8160
-    {u'\u2016', u'\u2225'}, // DOUBLE VERTICAL LINE -> PARALLEL TO, 0x8161
-    {u'\u2212', u'\uFF0D'}, // MINUS SIGN -> FULLWIDTH HYPHEN-MINUS, 0x817C
-    {u'\u00A2', u'\uFFE0'}, // CENT SIGN -> FULLWIDTH CENT SIGN, 0x8191
-    {u'\u00A3', u'\uFFE1'}, // POUND SIGN -> FULLWIDTH POUND SIGN, 0x8192
-    {u'\u00AC', u'\uFFE2'}, // NOT SIGN -> FULLWIDTH NOT SIGN, 0x81CA
-    {u'\u2014', u'\u2015'}, // EM DASH -> HORIZONTAL BAR, 0x815C
+    { u'\u301C', u'\uFF5E' }, // WAVE DASH -> FULLWIDTH TILDE, 0x8160
+    { u'\u2016', u'\u2225' }, // DOUBLE VERTICAL LINE -> PARALLEL TO, 0x8161
+    { u'\u2212', u'\uFF0D' }, // MINUS SIGN -> FULLWIDTH HYPHEN-MINUS, 0x817C
+    { u'\u00A2', u'\uFFE0' }, // CENT SIGN -> FULLWIDTH CENT SIGN, 0x8191
+    { u'\u00A3', u'\uFFE1' }, // POUND SIGN -> FULLWIDTH POUND SIGN, 0x8192
+    { u'\u00AC', u'\uFFE2' }, // NOT SIGN -> FULLWIDTH NOT SIGN, 0x81CA
+    { u'\u2014', u'\u2015' }, // EM DASH -> HORIZONTAL BAR, 0x815C
 };
 
 QString withWindowsForms(QString text)
@@ -107,9 +107,8 @@ QByteArray encode(const QString &text, const QString &fieldName)
     if (bad.isEmpty())
         throw KestrumError(QStringLiteral("%1 はｼﾌﾄJISで表せません。").arg(fieldName));
     const bool lone = bad.size() == 1 && bad.at(0).isSurrogate();
-    const char32_t codePoint = bad.size() == 2
-        ? QChar::surrogateToUcs4(bad.at(0), bad.at(1))
-        : bad.at(0).unicode();
+    const char32_t codePoint
+        = bad.size() == 2 ? QChar::surrogateToUcs4(bad.at(0), bad.at(1)) : bad.at(0).unicode();
     throw KestrumError(QStringLiteral("%1 の文字「%2」(U+%3) はｼﾌﾄJISで表せません。")
                            .arg(fieldName, lone ? QString() : bad,
                                 QString::number(codePoint, 16).toUpper().rightJustified(4, u'0')));

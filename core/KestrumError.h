@@ -12,8 +12,7 @@ public:
     explicit KestrumError(const QString &message)
         : std::runtime_error(message.toStdString())
         , m_message(message)
-    {
-    }
+    { }
 
     const QString &message() const { return m_message; }
 

@@ -16,9 +16,10 @@
 TFrmFR0010MN *FrmFR0010MN = nullptr;
 
 TFrmFR0010MN::TFrmFR0010MN(QWidget *parent)
-    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                              | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
-                              | Qt::WindowCloseButtonHint)
+    : QMainWindow(parent,
+                  Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                      | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                      | Qt::WindowCloseButtonHint)
     , ui(std::make_unique<Ui::TFrmFR0010MN>())
 {
     ui->setupUi(this);
@@ -29,12 +30,12 @@ TFrmFR0010MN::TFrmFR0010MN(QWidget *parent)
     FormLook::fitLabels(this);
     setWindowIcon(FormLook::programIcon());
 
-    m_valueEdits = {ui->EdtCompanyName,     ui->EdtFileDescription, ui->EdtFileVersion,
-                    ui->EdtInternalName,    ui->EdtLegalCopyright,  ui->EdtOriginalFilename,
-                    ui->EdtProductName,     ui->EdtProductVersion};
-    m_valueLabels = {ui->LblCompanyName,    ui->LblFileDescription, ui->LblFileVersion,
-                     ui->LblInternalName,   ui->LblLegalCopyright,  ui->LblOriginalFilename,
-                     ui->LblProductName,    ui->LblProductVersion};
+    m_valueEdits = { ui->EdtCompanyName,  ui->EdtFileDescription, ui->EdtFileVersion,
+                     ui->EdtInternalName, ui->EdtLegalCopyright,  ui->EdtOriginalFilename,
+                     ui->EdtProductName,  ui->EdtProductVersion };
+    m_valueLabels = { ui->LblCompanyName,  ui->LblFileDescription, ui->LblFileVersion,
+                      ui->LblInternalName, ui->LblLegalCopyright,  ui->LblOriginalFilename,
+                      ui->LblProductName,  ui->LblProductVersion };
 
     // One action per command, shared by its menu item and its toolbar button.
     ui->SpbMake->setDefaultAction(ui->MnuMake);
@@ -46,7 +47,8 @@ TFrmFR0010MN::TFrmFR0010MN(QWidget *parent)
     connect(ui->MnuDefault, &QAction::triggered, this, &TFrmFR0010MN::MnuDefaultClick);
     connect(ui->MnuAbout, &QAction::triggered, this, &TFrmFR0010MN::MnuAboutClick);
 
-    setFixedSize(ui->ClientArea->width(), ui->ClientArea->height() + menuBar()->sizeHint().height());
+    setFixedSize(ui->ClientArea->width(),
+                 ui->ClientArea->height() + menuBar()->sizeHint().height());
     if (const QScreen *screen = this->screen()) {
         const QSize free = screen->geometry().size() - frameGeometry().size();
         move(std::max(0, free.width() / 2), std::max(0, free.height() / 2));
@@ -67,8 +69,8 @@ void TFrmFR0010MN::FormCreate()
 
 QPoint TFrmFR0010MN::CentredOver(const QRect &owner, const QSize &dialog)
 {
-    return {owner.left() + (owner.width() - dialog.width()) / 2,
-            owner.top() + (owner.height() - dialog.height()) / 2};
+    return { owner.left() + (owner.width() - dialog.width()) / 2,
+             owner.top() + (owner.height() - dialog.height()) / 2 };
 }
 
 void TFrmFR0010MN::MnuMakeClick()

@@ -59,8 +59,8 @@ private:
 
     std::unique_ptr<Ui::TFrmFR0010MN> ui;
     QByteArrayList m_templateLines;
-    std::array<QLineEdit *, 8> m_valueEdits{};
-    std::array<QLabel *, 8> m_valueLabels{};
+    std::array<QLineEdit *, 8> m_valueEdits {};
+    std::array<QLabel *, 8> m_valueLabels {};
 };
 
 extern TFrmFR0010MN *FrmFR0010MN;

@@ -11,8 +11,9 @@
 TFrmFR0020DF *FrmFR0020DF = nullptr;
 
 TFrmFR0020DF::TFrmFR0020DF(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                          | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    : QDialog(parent,
+              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                  | Qt::WindowCloseButtonHint)
     , ui(std::make_unique<Ui::TFrmFR0020DF>())
 {
     ui->setupUi(this);
@@ -43,7 +44,7 @@ void TFrmFR0020DF::BtnOKClick()
 {
     try {
         const bool stored = DefaultsProfile::WriteDefaults(
-            {ui->EdtCompanyName->text(), ui->EdtLegalCopyright->text()},
+            { ui->EdtCompanyName->text(), ui->EdtLegalCopyright->text() },
             ui->LblCompanyName->text(), ui->LblLegalCopyright->text());
         if (!stored) {
             ClsCL0010GF.ShowInformation(QStringLiteral("保存に失敗しました。"));

@@ -19,10 +19,11 @@ QString &japaneseFamily()
 
 void useJapaneseFont()
 {
-    const QStringList families = {QStringLiteral("MS UI Gothic"), QStringLiteral("IPAPGothic"),
-                                  QStringLiteral("IPAGothic"), QStringLiteral("Noto Sans CJK JP"),
-                                  QStringLiteral("Source Han Sans JP"), QStringLiteral("VL Gothic"),
-                                  QStringLiteral("TakaoGothic")};
+    const QStringList families
+        = { QStringLiteral("MS UI Gothic"),       QStringLiteral("IPAPGothic"),
+            QStringLiteral("IPAGothic"),          QStringLiteral("Noto Sans CJK JP"),
+            QStringLiteral("Source Han Sans JP"), QStringLiteral("VL Gothic"),
+            QStringLiteral("TakaoGothic") };
     // families() lists what is installed; hasFamily() would also look up
     // aliases, which costs the font system more than all the rest of start-up.
     const QStringList installed = QFontDatabase::families();

@@ -10,9 +10,10 @@ class Reader
 {
 public:
     Reader(const QByteArray &bytes, qsizetype begin, qsizetype end)
-        : m_bytes(bytes), m_pos(begin), m_end(end)
-    {
-    }
+        : m_bytes(bytes)
+        , m_pos(begin)
+        , m_end(end)
+    { }
 
     bool ok() const { return m_ok; }
     qsizetype pos() const { return m_pos; }

@@ -11,10 +11,10 @@
 // the string tables in it.
 struct VersionResource
 {
-    QString name;                     // the resource's name
-    QString stringTable;              // the block key, "041103A4"
-    QMap<QString, QString> strings;   // key -> value, trailing NULs removed
-    QByteArray translation;           // the VarFileInfo Translation value
+    QString name; // the resource's name
+    QString stringTable; // the block key, "041103A4"
+    QMap<QString, QString> strings; // key -> value, trailing NULs removed
+    QByteArray translation; // the VarFileInfo Translation value
 };
 
 // The first RT_VERSION resource of `res`, or nothing when there is none or

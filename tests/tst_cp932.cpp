@@ -24,7 +24,9 @@ void TestCp932::encodesMicrosoftMapping_data()
 
     QTest::newRow("empty") << QString() << QByteArray();
     QTest::newRow("ascii") << u"Acme 1.0"_qs << QByteArray("Acme 1.0");
-    QTest::newRow("backslash is 0x5C") << u"C:\\a"_qs << QByteArray("C:\x5C" "a");
+    QTest::newRow("backslash is 0x5C") << u"C:\\a"_qs
+                                       << QByteArray("C:\x5C"
+                                                     "a");
     QTest::newRow("tilde is 0x7E") << u"~"_qs << QByteArray("\x7E");
     QTest::newRow("half-width katakana") << u"ﾌｧｲﾙ"_qs << QByteArray("\xCC\xA7\xB2\xD9");
     QTest::newRow("kanji and kana") << u"株式会社テスト"_qs

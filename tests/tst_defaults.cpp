@@ -67,11 +67,12 @@ void TestDefaults::eachValueOnItsOwn()
 
 void TestDefaults::storesAndReadsBackJapanese()
 {
-    QVERIFY(DefaultsProfile::WriteDefaults({u"株式会社ｹｽﾄﾗﾑ"_qs, u"著作権 ①"_qs}, u"会社名"_qs,
+    QVERIFY(DefaultsProfile::WriteDefaults({ u"株式会社ｹｽﾄﾗﾑ"_qs, u"著作権 ①"_qs }, u"会社名"_qs,
                                            u"著作権"_qs));
-    QCOMPARE(readBytes(iniPath()), QByteArray("[OPTION]\r\n"
-                                              "COMPANY=\x8A\x94\x8E\xAE\x89\xEF\x8E\xD0\xB9\xBD\xC4\xD7\xD1\r\n"
-                                              "RIGHTS=\x92\x98\x8D\xEC\x8C\xA0 \x87\x40\r\n"));
+    QCOMPARE(readBytes(iniPath()),
+             QByteArray("[OPTION]\r\n"
+                        "COMPANY=\x8A\x94\x8E\xAE\x89\xEF\x8E\xD0\xB9\xBD\xC4\xD7\xD1\r\n"
+                        "RIGHTS=\x92\x98\x8D\xEC\x8C\xA0 \x87\x40\r\n"));
     const auto defaults = DefaultsProfile::ReadDefaults();
     QCOMPARE(defaults.company, u"株式会社ｹｽﾄﾗﾑ"_qs);
     QCOMPARE(defaults.rights, u"著作権 ①"_qs);
@@ -85,7 +86,7 @@ void TestDefaults::failedWriteLeavesFileAlone()
     const QByteArray before = "[OPTION]\r\nCOMPANY=a\r\nRIGHTS=b\r\n";
     QVERIFY(writeBytes(iniPath(), before));
     QVERIFY(QFile::setPermissions(iniPath(), QFileDevice::ReadOwner));
-    QVERIFY(!DefaultsProfile::WriteDefaults({u"x"_qs, u"y"_qs}, u"会社名"_qs, u"著作権"_qs));
+    QVERIFY(!DefaultsProfile::WriteDefaults({ u"x"_qs, u"y"_qs }, u"会社名"_qs, u"著作権"_qs));
     QCOMPARE(readBytes(iniPath()), before);
 }
 
@@ -94,7 +95,7 @@ void TestDefaults::unmappableCharacterWritesNothing()
     const QByteArray before = "[OPTION]\r\nCOMPANY=a\r\n";
     QVERIFY(writeBytes(iniPath(), before));
     try {
-        DefaultsProfile::WriteDefaults({u"new"_qs, u"© 2026"_qs}, u"会社名"_qs, u"著作権"_qs);
+        DefaultsProfile::WriteDefaults({ u"new"_qs, u"© 2026"_qs }, u"会社名"_qs, u"著作権"_qs);
         QFAIL("no error raised");
     } catch (const KestrumError &error) {
         QVERIFY2(error.message().startsWith(u"著作権 "_qs), qPrintable(error.message()));

@@ -17,12 +17,11 @@
 
 namespace {
 
-const char *const editNames[] = {"EdtCompanyName",   "EdtFileDescription", "EdtFileVersion",
-                                 "EdtInternalName",  "EdtLegalCopyright",  "EdtOriginalFilename",
-                                 "EdtProductName",   "EdtProductVersion"};
+const char *const editNames[]
+    = { "EdtCompanyName",    "EdtFileDescription",  "EdtFileVersion", "EdtInternalName",
+        "EdtLegalCopyright", "EdtOriginalFilename", "EdtProductName", "EdtProductVersion" };
 
-template <typename T>
-T *child(QWidget *parent, const char *name)
+template<typename T> T *child(QWidget *parent, const char *name)
 {
     T *found = parent->findChild<T *>(QLatin1String(name));
     if (!found)
@@ -103,7 +102,8 @@ void TestForms::cleanup()
     FrmFR0010MN = nullptr;
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     const QWidgetList leftOver = QApplication::topLevelWidgets();
-    QVERIFY2(leftOver.isEmpty(), qPrintable(leftOver.value(0) ? leftOver.value(0)->objectName() : QString()));
+    QVERIFY2(leftOver.isEmpty(),
+             qPrintable(leftOver.value(0) ? leftOver.value(0)->objectName() : QString()));
     ClsCL0010GF.setInformationHandlerForTesting(nullptr);
     ClsCL0010GF.setApplicationDirectoryForTesting({});
     m_dir.reset();
@@ -127,9 +127,10 @@ void TestForms::mainWindowLayout()
     QVERIFY(m_main->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
     QVERIFY(!m_main->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
 
-    const QStringList captions = {u"会社名"_qs, u"ﾌｧｲﾙの説明"_qs, u"ﾌｧｲﾙﾊﾞｰｼﾞｮﾝ"_qs, u"内部名"_qs,
-                                  u"著作権"_qs, u"正式ﾌｧｲﾙ名"_qs,  u"製品名"_qs,        u"製品バージョン"_qs};
-    const int editTops[] = {56, 88, 120, 152, 184, 216, 248, 280};
+    const QStringList captions
+        = { u"会社名"_qs, u"ﾌｧｲﾙの説明"_qs, u"ﾌｧｲﾙﾊﾞｰｼﾞｮﾝ"_qs, u"内部名"_qs,
+            u"著作権"_qs, u"正式ﾌｧｲﾙ名"_qs, u"製品名"_qs,      u"製品バージョン"_qs };
+    const int editTops[] = { 56, 88, 120, 152, 184, 216, 248, 280 };
     for (int i = 0; i < 8; ++i) {
         QLineEdit *field = edit(m_main.get(), editNames[i]);
         QVERIFY(field);
@@ -155,10 +156,12 @@ void TestForms::menusAndToolbar_data()
     QTest::addColumn<QString>("hint");
     QTest::addColumn<int>("left");
 
+    // clang-format off
     QTest::newRow("make") << u"MnuMake"_qs << u"ﾌｧｲﾙ(&F)"_qs << u"作成(&M)"_qs << u"SpbMake"_qs << u"作成"_qs << 8;
     QTest::newRow("exit") << u"MnuExit"_qs << u"ﾌｧｲﾙ(&F)"_qs << u"終了(&X)"_qs << u"SpbExit"_qs << u"終了"_qs << 32;
     QTest::newRow("default") << u"MnuDefault"_qs << u"設定(&O)"_qs << u"ﾃﾞﾌｫﾙﾄ(&D)"_qs << u"SpbDefault"_qs << u"ﾃﾞﾌｫﾙﾄ設定"_qs << 64;
     QTest::newRow("about") << u"MnuAbout"_qs << u"ﾍﾙﾌﾟ(&H)"_qs << u"ﾊﾞｰｼﾞｮﾝ情報(&A)"_qs << u"SpbAbout"_qs << u"ﾊﾞｰｼﾞｮﾝ情報"_qs << 96;
+    // clang-format on
 }
 
 void TestForms::menusAndToolbar()
@@ -229,10 +232,12 @@ void TestForms::makeWritesScriptAndReports()
     edit(m_main.get(), "EdtProductVersion")->setText(u"ﾊﾞｰｼﾞｮﾝ 2"_qs);
     triggerAction(m_main.get(), "MnuMake");
 
-    QCOMPARE(m_messages, QStringList{u"作成されました。"_qs});
+    QCOMPARE(m_messages, QStringList { u"作成されました。"_qs });
     const QByteArray script = readBytes(dirFile(u"Kestrum.rc"_qs));
-    QVERIFY(script.contains("   VALUE \"CompanyName\", \"\x8A\x94\x8E\xAE\x89\xEF\x8E\xD0\\000\\000\"\r\n"));
-    QVERIFY(script.contains("   VALUE \"ProductVersion\", \"\xCA\xDE\xB0\xBC\xDE\xAE\xDD 2\\000\"\r\n"));
+    QVERIFY(script.contains(
+        "   VALUE \"CompanyName\", \"\x8A\x94\x8E\xAE\x89\xEF\x8E\xD0\\000\\000\"\r\n"));
+    QVERIFY(script.contains(
+        "   VALUE \"ProductVersion\", \"\xCA\xDE\xB0\xBC\xDE\xAE\xDD 2\\000\"\r\n"));
     QVERIFY(script.contains("   VALUE \"FileDescription\", \"\\000\"\r\n"));
 }
 
@@ -254,7 +259,8 @@ void TestForms::makeReportsUnwritableFile()
     QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner));
     openMain();
     triggerAction(m_main.get(), "MnuMake");
-    QCOMPARE(m_messages, QStringList{u"ﾌｧｲﾙ %1 を作成できません"_qs.arg(QDir::toNativeSeparators(path))});
+    QCOMPARE(m_messages,
+             QStringList { u"ﾌｧｲﾙ %1 を作成できません"_qs.arg(QDir::toNativeSeparators(path)) });
     QCOMPARE(readBytes(path), QByteArray("old"));
 }
 
@@ -285,10 +291,10 @@ void TestForms::placement_data()
 
     QTest::newRow("smaller") << QRect(100, 50, 400, 360) << QSize(320, 240) << QPoint(140, 110);
     QTest::newRow("odd difference") << QRect(0, 0, 401, 361) << QSize(320, 240) << QPoint(40, 60);
-    QTest::newRow("wider, truncated toward zero") << QRect(100, 100, 391, 300) << QSize(500, 200)
-                                                  << QPoint(46, 150);
-    QTest::newRow("taller and wider") << QRect(10, 10, 100, 100) << QSize(205, 305)
-                                      << QPoint(-42, -92);
+    QTest::newRow("wider, truncated toward zero")
+        << QRect(100, 100, 391, 300) << QSize(500, 200) << QPoint(46, 150);
+    QTest::newRow("taller and wider")
+        << QRect(10, 10, 100, 100) << QSize(205, 305) << QPoint(-42, -92);
 }
 
 void TestForms::placement()
@@ -320,7 +326,7 @@ void TestForms::defaultsDialogLayout()
 
         // Tab order: company, copyright, OK, Cancel, and round again.
         edit(modal, "EdtCompanyName")->setFocus();
-        const char *order[] = {"EdtLegalCopyright", "BtnOK", "BtnCancel", "EdtCompanyName"};
+        const char *order[] = { "EdtLegalCopyright", "BtnOK", "BtnCancel", "EdtCompanyName" };
         for (const char *name : order) {
             pressKey(Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget()->objectName(), QLatin1String(name));
@@ -348,9 +354,11 @@ void TestForms::defaultsOkStoresAndStaysOpen()
         QVERIFY(modal->isVisible());
         child<QPushButton>(modal, "BtnOK")->click();
         QVERIFY(modal->isVisible());
-        QCOMPARE(m_messages, QStringList({u"保存しました。"_qs, u"保存しました。"_qs}));
+        QCOMPARE(m_messages, QStringList({ u"保存しました。"_qs, u"保存しました。"_qs }));
         QCOMPARE(readBytes(dirFile(u"Kestrum.ini"_qs)),
-                 QByteArray("; mine\r\n[OPTION]\r\nCOMPANY=\x8A\x94\x8E\xAE\x89\xEF\x8E\xD0\xB9\xBD\xC4\xD7\xD1\r\n"
+                 QByteArray("; "
+                            "mine\r\n[OPTION]\r\nCOMPANY="
+                            "\x8A\x94\x8E\xAE\x89\xEF\x8E\xD0\xB9\xBD\xC4\xD7\xD1\r\n"
                             "RIGHTS=(C) 2026\r\n"));
         child<QPushButton>(modal, "BtnCancel")->click();
         QVERIFY(!modal->isVisible());
@@ -392,10 +400,11 @@ void TestForms::defaultsKeys()
 
         company->setFocus();
         pressKey(Qt::Key_Return); // presses OK, focus stays
-        QCOMPARE(m_messages, QStringList{u"保存しました。"_qs});
+        QCOMPARE(m_messages, QStringList { u"保存しました。"_qs });
         QCOMPARE(QApplication::focusWidget(), company);
         QCOMPARE(company->text(), u"A"_qs);
-        QCOMPARE(readBytes(dirFile(u"Kestrum.ini"_qs)), QByteArray("[OPTION]\r\nCOMPANY=A\r\nRIGHTS=\r\n"));
+        QCOMPARE(readBytes(dirFile(u"Kestrum.ini"_qs)),
+                 QByteArray("[OPTION]\r\nCOMPANY=A\r\nRIGHTS=\r\n"));
 
         pressKey(Qt::Key_Escape); // closes nothing
         QVERIFY(modal->isVisible());
@@ -425,7 +434,7 @@ void TestForms::defaultsReadOnlyProfile()
     whenModal([&](QWidget *modal) {
         edit(modal, "EdtCompanyName")->setText(u"x"_qs);
         child<QPushButton>(modal, "BtnOK")->click();
-        QCOMPARE(m_messages, QStringList{u"保存に失敗しました。"_qs});
+        QCOMPARE(m_messages, QStringList { u"保存に失敗しました。"_qs });
         QVERIFY(modal->isVisible());
         edit(modal, "EdtLegalCopyright")->setText(u"©"_qs);
         child<QPushButton>(modal, "BtnOK")->click();

@@ -20,14 +20,14 @@ const QString rights = u"著作権"_qs;
 
 bool storeDefaults(const QString &companyValue, const QString &rightsValue)
 {
-    return DefaultsProfile::WriteDefaults({companyValue, rightsValue}, company, rights);
+    return DefaultsProfile::WriteDefaults({ companyValue, rightsValue }, company, rights);
 }
 
 // The message Make shows, or "作成されました。" when it succeeds.
 QString makeMessage(const QString &directory)
 {
     try {
-        VersionScript::make(VersionScript::buildTemplate(), {"a", "b"}, directory + u'/');
+        VersionScript::make(VersionScript::buildTemplate(), { "a", "b" }, directory + u'/');
         return u"作成されました。"_qs;
     } catch (const KestrumError &error) {
         return error.message();
@@ -141,15 +141,17 @@ void TestHostile::nulBytes()
 void TestHostile::utf8Profile()
 {
     // The mark would otherwise make the first line "\xEF\xBB\xBF[OPTION]".
-    QVERIFY(writeBytes(ini(), "\xEF\xBB\xBF[OPTION]\r\nCOMPANY=株式会社 ✓\r\nRIGHTS=著作 ①\r\n"
-                              "[OTHER]\r\nNOTE=Grüße 😀\r\n"));
+    QVERIFY(writeBytes(ini(),
+                       "\xEF\xBB\xBF[OPTION]\r\nCOMPANY=株式会社 ✓\r\nRIGHTS=著作 ①\r\n"
+                       "[OTHER]\r\nNOTE=Grüße 😀\r\n"));
     const auto defaults = DefaultsProfile::ReadDefaults();
     QCOMPARE(defaults.company, QString()); // ✓ has no code page 932 form
     QCOMPARE(defaults.rights, u"著作 ①"_qs);
 
     QVERIFY(storeDefaults(u"ｹｽﾄﾗﾑ"_qs, u"髙"_qs));
-    QCOMPARE(readBytes(ini()), QByteArray("\xEF\xBB\xBF[OPTION]\r\nCOMPANY=ｹｽﾄﾗﾑ\r\nRIGHTS=髙\r\n"
-                                          "[OTHER]\r\nNOTE=Grüße 😀\r\n"));
+    QCOMPARE(readBytes(ini()),
+             QByteArray("\xEF\xBB\xBF[OPTION]\r\nCOMPANY=ｹｽﾄﾗﾑ\r\nRIGHTS=髙\r\n"
+                        "[OTHER]\r\nNOTE=Grüße 😀\r\n"));
     QCOMPARE(DefaultsProfile::ReadDefaults().company, u"ｹｽﾄﾗﾑ"_qs);
 }
 
@@ -166,20 +168,22 @@ void TestHostile::utf16Profile()
 {
     const QString text = u"[OPTION]\r\nCOMPANY=株式会社\r\n; 😀 kept\r\n[OTHER]\r\nX=é\r\n"_qs;
     const auto utf16 = [](const QString &s) {
-        return QByteArray("\xFF\xFE") + QByteArray(reinterpret_cast<const char *>(s.utf16()), s.size() * 2);
+        return QByteArray("\xFF\xFE")
+            + QByteArray(reinterpret_cast<const char *>(s.utf16()), s.size() * 2);
     };
     QVERIFY(writeBytes(ini(), utf16(text)));
     QCOMPARE(DefaultsProfile::ReadDefaults().company, u"株式会社"_qs);
     QVERIFY(storeDefaults(u"新社"_qs, u"ⓒ ①"_qs.replace(u"ⓒ"_qs, u"(c)"_qs)));
-    QCOMPARE(readBytes(ini()),
-             utf16(u"[OPTION]\r\nCOMPANY=新社\r\n; 😀 kept\r\nRIGHTS=(c) ①\r\n[OTHER]\r\nX=é\r\n"_qs));
+    QCOMPARE(
+        readBytes(ini()),
+        utf16(u"[OPTION]\r\nCOMPANY=新社\r\n; 😀 kept\r\nRIGHTS=(c) ①\r\n[OTHER]\r\nX=é\r\n"_qs));
 }
 
 void TestHostile::brokenUtf16Profile()
 {
-    for (const QByteArray &content : {QByteArray("\xFF\xFE[\0\x00\xD8O\0", 8), // lone surrogate
-                                      QByteArray("\xFF\xFE[\0O\0\x00\xD8", 8),
-                                      QByteArray("\xFF\xFE[\0O", 5)}) { // odd length
+    for (const QByteArray &content :
+         { QByteArray("\xFF\xFE[\0\x00\xD8O\0", 8), // lone surrogate
+           QByteArray("\xFF\xFE[\0O\0\x00\xD8", 8), QByteArray("\xFF\xFE[\0O", 5) }) { // odd length
         QVERIFY(writeBytes(ini(), content));
         QCOMPARE(DefaultsProfile::ReadDefaults().company, QString());
         QVERIFY(!storeDefaults(u"a"_qs, u"b"_qs));
@@ -253,29 +257,31 @@ void TestHostile::directoryWithoutWritePermission()
 {
     QVERIFY(writeBytes(ini(), "[OPTION]\r\nCOMPANY=a\r\n"));
     QVERIFY(writeBytes(path(u"Kestrum.rc"_qs), "old"));
-    QVERIFY(QFile::setPermissions(m_dir->path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner
-                                                     | QFileDevice::ReadOther | QFileDevice::ExeOther));
+    QVERIFY(QFile::setPermissions(m_dir->path(),
+                                  QFileDevice::ReadOwner | QFileDevice::ExeOwner
+                                      | QFileDevice::ReadOther | QFileDevice::ExeOther));
     QFile::setPermissions(ini(), QFile::permissions(ini()) | QFileDevice::ReadOther);
 
     enum { Refused = 10, Accepted, WrongMessage };
     const QString rc = path(u"Kestrum.rc"_qs);
     const int make = asOrdinaryUser([&] {
         const QString message = makeMessage(m_dir->path());
-        return message == cannotCreate(rc) ? Refused
-            : message == u"作成されました。"_qs ? Accepted : WrongMessage;
+        return message == cannotCreate(rc)      ? Refused
+            : message == u"作成されました。"_qs ? Accepted
+                                                : WrongMessage;
     });
-    const int store = asOrdinaryUser([] { return storeDefaults(u"b"_qs, u"c"_qs) ? Accepted : Refused; });
-    const int read = asOrdinaryUser([] {
-        return DefaultsProfile::ReadDefaults().company == u"a"_qs ? Accepted : Refused;
-    });
-    QVERIFY(QFile::setPermissions(m_dir->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                                     | QFileDevice::ExeOwner));
+    const int store
+        = asOrdinaryUser([] { return storeDefaults(u"b"_qs, u"c"_qs) ? Accepted : Refused; });
+    const int read = asOrdinaryUser(
+        [] { return DefaultsProfile::ReadDefaults().company == u"a"_qs ? Accepted : Refused; });
+    QVERIFY(QFile::setPermissions(
+        m_dir->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
     QCOMPARE(make, int(Refused));
     QCOMPARE(store, int(Refused));
     QCOMPARE(read, int(Accepted));
     QCOMPARE(readBytes(ini()), QByteArray("[OPTION]\r\nCOMPANY=a\r\n"));
     QCOMPARE(readBytes(rc), QByteArray("old"));
-    QCOMPARE(filesIn(m_dir->path()), QStringList({u"Kestrum.ini"_qs, u"Kestrum.rc"_qs}));
+    QCOMPARE(filesIn(m_dir->path()), QStringList({ u"Kestrum.ini"_qs, u"Kestrum.rc"_qs }));
 }
 
 QTEST_GUILESS_MAIN(TestHostile)

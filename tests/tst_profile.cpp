@@ -45,6 +45,7 @@ void TestProfile::reads_data()
     QTest::addColumn<QByteArray>("key");
     QTest::addColumn<QByteArray>("value");
 
+    // clang-format off
     QTest::newRow("plain company") << u"plain.ini"_qs << QByteArray("OPTION") << QByteArray("COMPANY") << QByteArray("Acme");
     QTest::newRow("plain rights") << u"plain.ini"_qs << QByteArray("OPTION") << QByteArray("RIGHTS") << QByteArray("(c) 2026 Acme");
     QTest::newRow("missing key") << u"only-rights.ini"_qs << QByteArray("OPTION") << QByteArray("COMPANY") << missing;
@@ -76,6 +77,7 @@ void TestProfile::reads_data()
     QTest::newRow("trail byte case kept") << u"double-byte.ini"_qs << QByteArray("\x83\x5D") << QByteArray("\x83\x41") << QByteArray("upper");
     QTest::newRow("double-byte section") << u"double-byte.ini"_qs << QByteArray("\x8A\x94") << QByteArray("company") << QByteArray("\x8A\x94\x8E\xAE\x89\xEF\x8E\xD0");
     QTest::newRow("binary file, value ends at NUL") << u"binary.ini"_qs << QByteArray("OPTION") << QByteArray("COMPANY") << QByteArray("a");
+    // clang-format on
 }
 
 void TestProfile::reads()
@@ -108,7 +110,8 @@ void TestProfile::writes_data()
     QTest::newRow("new key after the section's last non-blank line")
         << QByteArray("; top\r\n[OPTION]\r\nRIGHTS=r\r\n; note\r\n\r\n\r\n[OTHER]\r\nX=1\r\n")
         << QByteArray("COMPANY") << QByteArray("c")
-        << QByteArray("; top\r\n[OPTION]\r\nRIGHTS=r\r\n; note\r\nCOMPANY=c\r\n\r\n\r\n[OTHER]\r\nX=1\r\n");
+        << QByteArray("; top\r\n[OPTION]\r\nRIGHTS=r\r\n; "
+                      "note\r\nCOMPANY=c\r\n\r\n\r\n[OTHER]\r\nX=1\r\n");
     QTest::newRow("new key in a section at the end without line end")
         << QByteArray("[OPTION]") << QByteArray("RIGHTS") << QByteArray("r")
         << QByteArray("[OPTION]\r\nRIGHTS=r\r\n");
@@ -134,7 +137,8 @@ void TestProfile::writes_data()
         << QByteArray() << QByteArray("COMPANY") << QByteArray("a \"b\" c")
         << QByteArray("[OPTION]\r\nCOMPANY=a \"b\" c\r\n");
     QTest::newRow("double-byte value")
-        << QByteArray("[OPTION]\r\n") << QByteArray("RIGHTS") << QByteArray("\x92\x98\x8D\xEC\x8C\xA0")
+        << QByteArray("[OPTION]\r\n") << QByteArray("RIGHTS")
+        << QByteArray("\x92\x98\x8D\xEC\x8C\xA0")
         << QByteArray("[OPTION]\r\nRIGHTS=\x92\x98\x8D\xEC\x8C\xA0\r\n");
 }
 
@@ -152,14 +156,14 @@ void TestProfile::writes()
         QVERIFY(writeBytes(path, before));
     QVERIFY(ProfileFile::write(path, "OPTION", key, value));
     QCOMPARE(readBytes(path), after);
-    QCOMPARE(filesIn(dir.path()), QStringList{u"Kestrum.ini"_qs});
+    QCOMPARE(filesIn(dir.path()), QStringList { u"Kestrum.ini"_qs });
 }
 
 void TestProfile::writtenValuesReadBack_data()
 {
     QTest::addColumn<QByteArray>("value");
-    for (const char *value : {"", "plain", " lead", "trail ", "  both  ", "\"q\"", "'q'", "\"",
-                              "\"\"", "'", "a=b", "[x]", ";c", "\x1A", "\t", "\x83\x5D\x83\x41"})
+    for (const char *value : { "", "plain", " lead", "trail ", "  both  ", "\"q\"", "'q'", "\"",
+                               "\"\"", "'", "a=b", "[x]", ";c", "\x1A", "\t", "\x83\x5D\x83\x41" })
         QTest::newRow(value) << QByteArray(value);
 }
 
@@ -179,9 +183,9 @@ void TestProfile::refusesLineBreaksInValues()
     QTemporaryDir dir;
     const QString path = dir.filePath(u"Kestrum.ini"_qs);
     QVERIFY(writeBytes(path, "[OPTION]\r\nCOMPANY=a\r\n"));
-    for (const QByteArray &forged : {QByteArray("x\r\n[OPTION]\r\nRIGHTS=forged"),
-                                     QByteArray("x\nRIGHTS=y"), QByteArray("x\ry"),
-                                     QByteArray("x\0y", 3)}) {
+    for (const QByteArray &forged :
+         { QByteArray("x\r\n[OPTION]\r\nRIGHTS=forged"), QByteArray("x\nRIGHTS=y"),
+           QByteArray("x\ry"), QByteArray("x\0y", 3) }) {
         QVERIFY(!ProfileFile::write(path, "OPTION", "COMPANY", forged));
         QCOMPARE(readBytes(path), QByteArray("[OPTION]\r\nCOMPANY=a\r\n"));
     }
@@ -205,13 +209,13 @@ void TestProfile::readLimit_data()
     const QByteArray kanji = "\x8A\xBF"; // 漢
     QTest::newRow("1500 bytes") << QByteArray(1500, 'a') << QByteArray(1023, 'a');
     QTest::newRow("1023 bytes") << QByteArray(1023, 'a') << QByteArray(1023, 'a');
-    QTest::newRow("double-byte ends at 1023") << QByteArray(1021, 'a') + kanji + "b"
-                                              << QByteArray(1021, 'a') + kanji;
-    QTest::newRow("double-byte straddles 1023") << QByteArray(1022, 'a') + kanji
-                                                << QByteArray(1022, 'a');
+    QTest::newRow("double-byte ends at 1023")
+        << QByteArray(1021, 'a') + kanji + "b" << QByteArray(1021, 'a') + kanji;
+    QTest::newRow("double-byte straddles 1023")
+        << QByteArray(1022, 'a') + kanji << QByteArray(1022, 'a');
     QTest::newRow("all double-byte") << kanji.repeated(750) << kanji.repeated(511);
-    QTest::newRow("half-width katakana are single") << QByteArray(1500, '\xB1')
-                                                    << QByteArray(1023, '\xB1');
+    QTest::newRow("half-width katakana are single")
+        << QByteArray(1500, '\xB1') << QByteArray(1023, '\xB1');
 }
 
 void TestProfile::readLimit()
@@ -233,7 +237,7 @@ void TestProfile::readOnlyFileIsLeftAlone()
     QVERIFY(!ProfileFile::write(path, "OPTION", "COMPANY", "b"));
     QCOMPARE(readBytes(path), QByteArray("[OPTION]\r\nCOMPANY=a\r\n"));
     QCOMPARE(ProfileFile::read(path, "OPTION", "COMPANY", missing), QByteArray("a"));
-    QCOMPARE(filesIn(dir.path()), QStringList{u"Kestrum.ini"_qs});
+    QCOMPARE(filesIn(dir.path()), QStringList { u"Kestrum.ini"_qs });
 }
 
 void TestProfile::directoryThatCannotTakeFile()
@@ -242,15 +246,15 @@ void TestProfile::directoryThatCannotTakeFile()
     QVERIFY(!ProfileFile::write(dir.filePath(u"gone/Kestrum.ini"_qs), "OPTION", "COMPANY", "a"));
     QVERIFY(writeBytes(dir.filePath(u"file"_qs), "x"));
     QVERIFY(!ProfileFile::write(dir.filePath(u"file/Kestrum.ini"_qs), "OPTION", "COMPANY", "a"));
-    QCOMPARE(filesIn(dir.path()), QStringList{u"file"_qs});
+    QCOMPARE(filesIn(dir.path()), QStringList { u"file"_qs });
 
     if (ignoresPermissions())
         return; // root writes into any directory
     QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
     QVERIFY(!ProfileFile::write(dir.filePath(u"Kestrum.ini"_qs), "OPTION", "COMPANY", "a"));
-    QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                                  | QFileDevice::ExeOwner));
-    QCOMPARE(filesIn(dir.path()), QStringList{u"file"_qs});
+    QVERIFY(QFile::setPermissions(
+        dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+    QCOMPARE(filesIn(dir.path()), QStringList { u"file"_qs });
 }
 
 void TestProfile::notAFile()
@@ -267,8 +271,8 @@ void TestProfile::hugeFileIsLeftAlone()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(u"Kestrum.ini"_qs);
-    const QByteArray content = "[OPTION]\r\nCOMPANY=a\r\n"
-        + QByteArray(ProfileFile::maxFileBytes, ';');
+    const QByteArray content
+        = "[OPTION]\r\nCOMPANY=a\r\n" + QByteArray(ProfileFile::maxFileBytes, ';');
     QVERIFY(writeBytes(path, content));
     QCOMPARE(ProfileFile::read(path, "OPTION", "COMPANY", missing), QByteArray());
     QVERIFY(!ProfileFile::write(path, "OPTION", "COMPANY", "b"));

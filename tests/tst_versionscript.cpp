@@ -5,9 +5,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <csignal>
 #include <unistd.h>
 
 namespace {
@@ -31,8 +31,8 @@ const QByteArray tail = "  }\r\n"
                         " }\r\n"
                         "}\r\n";
 
-const VersionScript::Values asciiValues = {"Acme", "Tool", "2.3.4.5", "tool",
-                                           "(c) Acme", "tool.exe", "Acme Tool", "2.3"};
+const VersionScript::Values asciiValues
+    = { "Acme", "Tool", "2.3.4.5", "tool", "(c) Acme", "tool.exe", "Acme Tool", "2.3" };
 
 QByteArray makeInto(const QString &directory, const VersionScript::Values &values)
 {
@@ -61,7 +61,7 @@ void TestVersionScript::wholeFile_data()
     QTest::addColumn<VersionScript::Values>("values");
     QTest::addColumn<QByteArray>("valueLines");
 
-    QTest::newRow("all empty") << VersionScript::Values{}
+    QTest::newRow("all empty") << VersionScript::Values {}
                                << QByteArray("   VALUE \"CompanyName\", \"\\000\\000\"\r\n"
                                              "   VALUE \"FileDescription\", \"\\000\"\r\n"
                                              "   VALUE \"FileVersion\", \"\\000\\000\"\r\n"
@@ -83,8 +83,14 @@ void TestVersionScript::wholeFile_data()
 
     // 株式会社 / ﾌｧｲﾙ / ソ (trail byte 0x5C) / ①
     QTest::newRow("japanese")
-        << VersionScript::Values{"\x8A\x94\x8E\xAE\x89\xEF\x8E\xD0", "\xCC\xA7\xB2\xD9", "1.0",
-                                 "\x83\x5C", "\x87\x40", "a.exe", "\xCC\xA7\xB2\xD9 \x83\x5C", ""}
+        << VersionScript::Values { "\x8A\x94\x8E\xAE\x89\xEF\x8E\xD0",
+                                   "\xCC\xA7\xB2\xD9",
+                                   "1.0",
+                                   "\x83\x5C",
+                                   "\x87\x40",
+                                   "a.exe",
+                                   "\xCC\xA7\xB2\xD9 \x83\x5C",
+                                   "" }
         << QByteArray("   VALUE \"CompanyName\", \"\x8A\x94\x8E\xAE\x89\xEF\x8E\xD0\\000\\000\"\r\n"
                       "   VALUE \"FileDescription\", \"\xCC\xA7\xB2\xD9\\000\"\r\n"
                       "   VALUE \"FileVersion\", \"1.0\\000\\000\"\r\n"
@@ -95,7 +101,7 @@ void TestVersionScript::wholeFile_data()
                       "   VALUE \"ProductVersion\", \"\\000\"\r\n");
 
     QTest::newRow("quotes and backslashes written as typed")
-        << VersionScript::Values{"a\"b", "C:\\dir\\", "\\000", "\"", "", "", "", "x\\"}
+        << VersionScript::Values { "a\"b", "C:\\dir\\", "\\000", "\"", "", "", "", "x\\" }
         << QByteArray("   VALUE \"CompanyName\", \"a\"b\\000\\000\"\r\n"
                       "   VALUE \"FileDescription\", \"C:\\dir\\\\000\"\r\n"
                       "   VALUE \"FileVersion\", \"\\000\\000\\000\"\r\n"
@@ -114,7 +120,7 @@ void TestVersionScript::wholeFile()
     QVERIFY(dir.isValid());
 
     QCOMPARE(makeInto(dir.path(), values), head + valueLines + tail);
-    QCOMPARE(filesIn(dir.path()), QStringList{u"Kestrum.rc"_qs});
+    QCOMPARE(filesIn(dir.path()), QStringList { u"Kestrum.rc"_qs });
 }
 
 void TestVersionScript::shape()
@@ -137,7 +143,7 @@ void TestVersionScript::replacesLongerFileAndRepeatsExactly()
     QCOMPARE(first, VersionScript::assemble(VersionScript::buildTemplate(), asciiValues));
     QVERIFY(!first.contains("xxxxxxxxxx"));
     QCOMPARE(makeInto(dir.path(), asciiValues), first);
-    QCOMPARE(filesIn(dir.path()), QStringList{u"Kestrum.rc"_qs});
+    QCOMPARE(filesIn(dir.path()), QStringList { u"Kestrum.rc"_qs });
 }
 
 void TestVersionScript::readOnlyFileIsLeftAlone()
@@ -151,10 +157,11 @@ void TestVersionScript::readOnlyFileIsLeftAlone()
         makeInto(dir.path(), asciiValues);
         QFAIL("no error raised");
     } catch (const KestrumError &error) {
-        QCOMPARE(error.message(), u"ﾌｧｲﾙ %1 を作成できません"_qs.arg(QDir::toNativeSeparators(path)));
+        QCOMPARE(error.message(),
+                 u"ﾌｧｲﾙ %1 を作成できません"_qs.arg(QDir::toNativeSeparators(path)));
     }
     QCOMPARE(readBytes(path), QByteArray("old\r\n"));
-    QCOMPARE(filesIn(dir.path()), QStringList{u"Kestrum.rc"_qs});
+    QCOMPARE(filesIn(dir.path()), QStringList { u"Kestrum.rc"_qs });
 }
 
 void TestVersionScript::missingDirectory()
@@ -165,8 +172,9 @@ void TestVersionScript::missingDirectory()
         makeInto(gone, asciiValues);
         QFAIL("no error raised");
     } catch (const KestrumError &error) {
-        QCOMPARE(error.message(),
-                 u"ﾌｧｲﾙ %1 を作成できません"_qs.arg(QDir::toNativeSeparators(gone + u"/Kestrum.rc"_qs)));
+        QCOMPARE(
+            error.message(),
+            u"ﾌｧｲﾙ %1 を作成できません"_qs.arg(QDir::toNativeSeparators(gone + u"/Kestrum.rc"_qs)));
     }
     QVERIFY(!QFileInfo::exists(gone));
 }
@@ -185,7 +193,7 @@ void TestVersionScript::shortWriteKeepsOldFile()
     QVERIFY(child >= 0);
     if (child == 0) {
         std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{100, 100};
+        const rlimit limit { 100, 100 };
         setrlimit(RLIMIT_FSIZE, &limit);
         try {
             makeInto(dir.path(), asciiValues);
@@ -199,7 +207,7 @@ void TestVersionScript::shortWriteKeepsOldFile()
     QVERIFY(WIFEXITED(status));
     QCOMPARE(WEXITSTATUS(status), int(StreamError));
     QCOMPARE(readBytes(path), old);
-    QCOMPARE(filesIn(dir.path()), QStringList{u"Kestrum.rc"_qs});
+    QCOMPARE(filesIn(dir.path()), QStringList { u"Kestrum.rc"_qs });
 }
 
 QTEST_GUILESS_MAIN(TestVersionScript)

@@ -41,8 +41,8 @@ void checkOneLineChanged(const QByteArray &before, const QByteArray &after)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static const char *const sections[] = {"OPTION", "option", "\x83\x5D", "A]B"};
-    static const char *const keys[] = {"COMPANY", "rights", "\x83\x41", "K;"};
+    static const char *const sections[] = { "OPTION", "option", "\x83\x5D", "A]B" };
+    static const char *const keys[] = { "COMPANY", "rights", "\x83\x41", "K;" };
 
     FuzzedDataProvider input(data, size);
     const Text text = input.ConsumeBool() ? Text::Cp932 : Text::Utf8;
@@ -58,8 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     // A name holding ']' cannot be a section name in a file (except inside a
     // double-byte character of code page 932), so it only ever gets appended.
-    const bool nameReadsBack =
-        !section.contains(']') || (text == Text::Cp932 && section != "A]B");
+    const bool nameReadsBack = !section.contains(']') || (text == Text::Cp932 && section != "A]B");
     const QByteArray after = ProfileFormat::withValue(content, section, key, value, text);
     checkOneLineChanged(content, after);
     if (nameReadsBack && ProfileFormat::findValue(after, section, key, text) != value) {
