@@ -94,22 +94,24 @@ void TFrmFR0010MN::MnuExitClick()
 
 void TFrmFR0010MN::MnuDefaultClick()
 {
-    auto *dialog = new TFrmFR0020DF(this);
-    FrmFR0020DF = dialog;
-    ShowCentred(dialog);
-    FrmFR0020DF = nullptr;
-    LoadDefaults();
+    ShowModal(FrmFR0020DF);
+    LoadDefaults(); // whichever way the dialog was closed
 }
 
 void TFrmFR0010MN::MnuAboutClick()
 {
-    auto *dialog = new TFrmFR0030AB(this);
-    FrmFR0030AB = dialog;
-    ShowCentred(dialog);
-    FrmFR0030AB = nullptr;
+    ShowModal(FrmFR0030AB);
 }
 
-// Centres `dialog` over this window, runs it modally and releases it.
+// Creates a dialog into its global instance, runs it centred over this window
+// and releases it.
+template<typename Dialog> void TFrmFR0010MN::ShowModal(Dialog *&instance)
+{
+    instance = new Dialog(this);
+    ShowCentred(instance);
+    instance = nullptr;
+}
+
 void TFrmFR0010MN::ShowCentred(QDialog *dialog)
 {
     // A dialog not yet shown has no frame of its own; it gets one like ours.

@@ -55,6 +55,7 @@ private:
     void FormCreate();
     bool FormKeyPress(QObject *watched, QEvent *event);
     void LoadDefaults();
+    template<typename Dialog> void ShowModal(Dialog *&instance);
     void ShowCentred(QDialog *dialog);
 
     std::unique_ptr<Ui::TFrmFR0010MN> ui;

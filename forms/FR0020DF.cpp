@@ -11,9 +11,7 @@
 TFrmFR0020DF *FrmFR0020DF = nullptr;
 
 TFrmFR0020DF::TFrmFR0020DF(QWidget *parent)
-    : QDialog(parent,
-              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                  | Qt::WindowCloseButtonHint)
+    : QDialog(parent, FormLook::dialogFlags)
     , ui(std::make_unique<Ui::TFrmFR0020DF>())
 {
     ui->setupUi(this);

@@ -8,9 +8,7 @@
 TFrmFR0030AB *FrmFR0030AB = nullptr;
 
 TFrmFR0030AB::TFrmFR0030AB(QWidget *parent)
-    : QDialog(parent,
-              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                  | Qt::WindowCloseButtonHint)
+    : QDialog(parent, FormLook::dialogFlags)
     , ui(std::make_unique<Ui::TFrmFR0030AB>())
 {
     ui->setupUi(this);

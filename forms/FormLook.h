@@ -10,6 +10,10 @@ class QWidget;
 // What the three windows share of their looks and their keys.
 namespace FormLook {
 
+// A fixed dialog border: of the title-bar buttons only the close box.
+constexpr Qt::WindowFlags dialogFlags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+    | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+
 inline const QColor silver { 0xC0, 0xC0, 0xC0 };
 inline const QColor navy { 0x00, 0x00, 0x80 };
 inline const QColor blue { 0x00, 0x00, 0xFF };
