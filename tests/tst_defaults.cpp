@@ -1,3 +1,4 @@
+#include "AppDirectory.h"
 #include "ClsCL0010GF.h"
 #include "DefaultsProfile.h"
 #include "KestrumError.h"
@@ -25,19 +26,17 @@ private slots:
 private:
     QString iniPath() const { return m_dir->filePath(u"Kestrum.ini"_qs); }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<TemporaryAppDirectory> m_dir;
 };
 
 void TestDefaults::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
+    m_dir = std::make_unique<TemporaryAppDirectory>();
     QVERIFY(m_dir->isValid());
-    ClsCL0010GF.setApplicationDirectoryForTesting(m_dir->path());
 }
 
 void TestDefaults::cleanup()
 {
-    ClsCL0010GF.setApplicationDirectoryForTesting({});
     m_dir.reset();
 }
 

@@ -1,3 +1,4 @@
+#include "AppDirectory.h"
 #include "ClsCL0010GF.h"
 #include "FR0010MN.h"
 #include "FR0020DF.h"
@@ -76,7 +77,7 @@ private:
     void openMain();
     QString dirFile(const QString &name) const { return m_dir->filePath(name); }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<TemporaryAppDirectory> m_dir;
     std::unique_ptr<TFrmFR0010MN> m_main;
     QStringList m_messages;
     std::function<void()> m_onMessage;
@@ -84,9 +85,8 @@ private:
 
 void TestForms::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
+    m_dir = std::make_unique<TemporaryAppDirectory>();
     QVERIFY(m_dir->isValid());
-    ClsCL0010GF.setApplicationDirectoryForTesting(m_dir->path());
     m_messages.clear();
     m_onMessage = nullptr;
     ClsCL0010GF.setInformationHandlerForTesting([this](const QString &text) {
@@ -105,7 +105,6 @@ void TestForms::cleanup()
     QVERIFY2(leftOver.isEmpty(),
              qPrintable(leftOver.value(0) ? leftOver.value(0)->objectName() : QString()));
     ClsCL0010GF.setInformationHandlerForTesting(nullptr);
-    ClsCL0010GF.setApplicationDirectoryForTesting({});
     m_dir.reset();
 }
 

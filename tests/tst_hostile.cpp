@@ -1,5 +1,6 @@
 // Whatever sits in the program's directory under the names Kestrum.rc and
 // Kestrum.ini, the program neither crashes nor damages it, and says so.
+#include "AppDirectory.h"
 #include "ClsCL0010GF.h"
 #include "DefaultsProfile.h"
 #include "KestrumError.h"
@@ -83,19 +84,17 @@ private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
     QString ini() const { return path(u"Kestrum.ini"_qs); }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<TemporaryAppDirectory> m_dir;
 };
 
 void TestHostile::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
+    m_dir = std::make_unique<TemporaryAppDirectory>();
     QVERIFY(m_dir->isValid());
-    ClsCL0010GF.setApplicationDirectoryForTesting(m_dir->path());
 }
 
 void TestHostile::cleanup()
 {
-    ClsCL0010GF.setApplicationDirectoryForTesting({});
     m_dir.reset();
 }
 
