@@ -121,10 +121,7 @@ namespace ProfileFile {
 QByteArray read(const QString &path, QByteArrayView section, QByteArrayView key,
                 const QByteArray &fallback)
 {
-    const QFileInfo info(path);
-    if (!info.exists() && !info.isSymLink())
-        return fallback;
-    const std::optional<Document> document = load(path);
+    const std::optional<Document> document = load(path); // a missing file reads as empty
     if (!document)
         return {};
     const std::optional<QByteArray> value
