@@ -2,17 +2,11 @@
 
 #include "KestrumError.h"
 
-#include <QList>
-#include <QStringDecoder>
-#include <QStringEncoder>
+#include "Cp932Codec.h"
 
 #include <algorithm>
 
 namespace {
-
-// Microsoft's code page 932 under the name that ICU (behind Qt's codecs) gives
-// it: byte 0x5C is the backslash, 0x7E the tilde, NEC and IBM extensions in.
-constexpr const char *codecName = "windows-31j";
 
 // Input methods outside Windows produce these code points for JIS characters
 // that Windows maps to other code points. Each pair is (what was typed, what
@@ -35,25 +29,13 @@ QString withWindowsForms(QString text)
     return text;
 }
 
-QStringEncoder makeEncoder()
-{
-    QStringEncoder encoder(codecName, QStringConverter::Flag::Stateless);
-    if (!encoder.isValid())
-        throw KestrumError(QStringLiteral("ｺｰﾄﾞﾍﾟｰｼﾞ932の変換が使えません"));
-    return encoder;
-}
-
 // The bytes of `text`, or nothing when code page 932 cannot hold all of it.
-// A character the encoder maps one way only (U+F86F to the bytes of U+2116)
+// A character the converter maps one way only (U+F86F to the bytes of U+2116)
 // would not read back as typed, so it counts as one it cannot hold.
 std::optional<QByteArray> encodeExactly(const QString &text)
 {
-    QStringEncoder encoder = makeEncoder();
-    QByteArray bytes = encoder.encode(text);
-    if (encoder.hasError())
-        return std::nullopt;
-    QStringDecoder decoder(codecName, QStringConverter::Flag::Stateless);
-    if (QString(decoder.decode(bytes)) != text || decoder.hasError())
+    std::optional<QByteArray> bytes = Cp932Codec::encode(text);
+    if (!bytes || Cp932Codec::decode(*bytes) != text)
         return std::nullopt;
     return bytes;
 }
@@ -118,13 +100,7 @@ std::optional<QString> decode(const QByteArray &bytes)
 {
     if (isAscii(bytes))
         return QString::fromLatin1(bytes);
-    QStringDecoder decoder(codecName, QStringConverter::Flag::Stateless);
-    if (!decoder.isValid())
-        return std::nullopt;
-    QString text = decoder.decode(bytes);
-    if (decoder.hasError())
-        return std::nullopt;
-    return text;
+    return Cp932Codec::decode(bytes);
 }
 
 } // namespace Cp932

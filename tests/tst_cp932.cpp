@@ -46,6 +46,8 @@ void TestCp932::encodesMicrosoftMapping_data()
     QTest::newRow("pound sign") << u"\u00A3"_qs << QByteArray("\x81\x92");
     QTest::newRow("not sign") << u"\u00AC"_qs << QByteArray("\x81\xCA");
     QTest::newRow("em dash") << u"\u2014"_qs << QByteArray("\x81\x5C");
+    QTest::newRow("control characters beside kana")
+        << u"\u001A\u001C\u007Fテ\u001F"_qs << QByteArray("\x1A\x1C\x7F\x83\x65\x1F");
     QTest::newRow("quote kept") << u"\"x\""_qs << QByteArray("\"x\"");
 }
 
@@ -88,6 +90,7 @@ void TestCp932::decodes()
     QCOMPARE(Cp932::decode("\x83\x65\x83\x58\x83\x67 \xB1"), u"テスト ｱ"_qs);
     QCOMPARE(Cp932::decode("\x5C\x7E"), u"\\~"_qs);
     QCOMPARE(Cp932::decode(""), QString());
+    QCOMPARE(Cp932::decode("\x83\x65\x1A\x1C\x7F"), u"テ\u001A\u001C\u007F"_qs);
     const QString all = u"①Ⅰ㈱髙ⅰ～ソ表"_qs;
     QCOMPARE(Cp932::decode(Cp932::encode(all, {})), all);
 }
