@@ -1,6 +1,55 @@
 #include "VersionScript.h"
 
+#include "Cp932.h"
+#include "KestrumError.h"
 #include "SafeWrite.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// `value` as the inside of a string literal. The second byte of a
+// double-byte character (0x5C in ソ, 表, 能) belongs to that character and is
+// never doubled.
+QByteArray escaped(const QByteArray &value)
+{
+    QByteArray result;
+    result.reserve(value.size());
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const char c = value[i];
+        result += c;
+        if (Cp932::isLeadByte(uchar(c)) && i + 1 < value.size())
+            result += value[++i];
+        else if (c == '"' || c == '\\')
+            result += c;
+    }
+    return result;
+}
+
+// The number of characters, and so of UTF-16 units, in `value`.
+qsizetype characterCount(const QByteArray &value)
+{
+    qsizetype count = 0;
+    for (qsizetype i = 0; i < value.size(); i += Cp932::isLeadByte(uchar(value[i])) ? 2 : 1)
+        ++count;
+    return count;
+}
+
+constexpr qsizetype aligned(qsizetype bytes)
+{
+    return (bytes + 3) & ~qsizetype(3);
+}
+
+// One String block: wLength, wValueLength and wType, the key and the value,
+// each NUL-terminated, the value starting on a 32-bit boundary.
+qsizetype stringBytes(const char *key, qsizetype characters)
+{
+    const qsizetype header = 3 * 2;
+    return aligned(header + 2 * (qsizetype(std::strlen(key)) + 1)) + 2 * (characters + 1);
+}
+
+} // namespace
 
 namespace VersionScript {
 
@@ -53,12 +102,43 @@ QByteArray assemble(const QByteArrayList &templateLines, const Values &values)
     // two of them and with one, starting with two.
     for (int v = 0; v < valueCount; ++v) {
         const QByteArray terminator = v % 2 == 0 ? R"(\000\000")" : R"(\000")";
-        addLine(templateLines.at(firstValueLine + v) + '"' + values[v] + terminator);
+        addLine(templateLines.at(firstValueLine + v) + '"' + escaped(values[v]) + terminator);
     }
 
     for (int i = firstValueLine + valueCount; i < lineCount; ++i)
         addLine(templateLines.at(i));
     return script;
+}
+
+qsizetype resourceBytes(const Values &values)
+{
+    // Measured on what llvm-rc and windres write: VS_VERSIONINFO's header and
+    // its VS_FIXEDFILEINFO take 92 bytes, StringFileInfo's header 36, the
+    // "041103A4" table's header 24 and the whole of VarFileInfo 68. Blocks
+    // follow each other on 32-bit boundaries; a parent's length counts the
+    // padding between its children but not after the last.
+    qsizetype table = 24;
+    for (int v = 0; v < valueCount; ++v) {
+        const qsizetype bytes = stringBytes(keys[v], characterCount(values[v]));
+        table += v + 1 < valueCount ? aligned(bytes) : bytes;
+    }
+    return 92 + aligned(36 + table) + 68;
+}
+
+void checkSize(const Values &values, const std::array<QString, valueCount> &fieldNames)
+{
+    const qsizetype bytes = resourceBytes(values);
+    if (bytes <= maxResourceBytes)
+        return;
+    const auto longest = std::max_element(values.begin(), values.end(),
+                                          [](const QByteArray &a, const QByteArray &b) {
+                                              return characterCount(a) < characterCount(b);
+                                          });
+    throw KestrumError(
+        QStringLiteral("%1 が長すぎます。ﾊﾞｰｼﾞｮﾝ情報は全体で%2ﾊﾞｲﾄまでですが、%3ﾊﾞｲﾄになります。")
+            .arg(fieldNames[std::distance(values.begin(), longest)])
+            .arg(maxResourceBytes)
+            .arg(bytes));
 }
 
 void make(const QByteArrayList &templateLines, const Values &values, const QString &directory)

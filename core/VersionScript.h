@@ -22,12 +22,31 @@ using Values = std::array<QByteArray, valueCount>;
 
 constexpr const char *fileName = "Kestrum.rc";
 
+// The keys of the eight values, in the same order.
+constexpr std::array<const char *, valueCount> keys
+    = { "CompanyName",    "FileDescription",  "FileVersion", "InternalName",
+        "LegalCopyright", "OriginalFilename", "ProductName", "ProductVersion" };
+
 // The 25 fixed lines; lines 10 to 17 are the open value lines.
 QByteArrayList buildTemplate();
 
 // The finished script: the template with its value lines completed from
-// `values`, every line followed by CR LF.
+// `values`, every line followed by CR LF. In a value each '"' is written as
+// "" and each backslash as \\, so that the compiled string is the value as
+// it stands.
 QByteArray assemble(const QByteArrayList &templateLines, const Values &values);
+
+// A compiled version resource (VS_VERSIONINFO) holds its lengths in 16 bits.
+constexpr qsizetype maxResourceBytes = 65535;
+
+// The bytes of the version resource that resource compilers make of the
+// script for `values`: UTF-16 strings, every block on a 32-bit boundary.
+qsizetype resourceBytes(const Values &values);
+
+// Raises KestrumError when the version resource for `values` would be larger
+// than maxResourceBytes: past it, compilers silently write wrapped lengths.
+// The message names the longest value by its entry in `fieldNames`.
+void checkSize(const Values &values, const std::array<QString, valueCount> &fieldNames);
 
 // Assembles the script and saves it as Kestrum.rc in `directory`, which ends
 // in a separator. Raises KestrumError with the user's message on failure,

@@ -77,8 +77,12 @@ void TFrmFR0010MN::MnuMakeClick()
 {
     try {
         VersionScript::Values values;
-        for (std::size_t i = 0; i < values.size(); ++i)
-            values[i] = Cp932::encode(m_valueEdits[i]->text(), m_valueLabels[i]->text());
+        std::array<QString, VersionScript::valueCount> fieldNames;
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            fieldNames[i] = m_valueLabels[i]->text();
+            values[i] = Cp932::encode(m_valueEdits[i]->text(), fieldNames[i]);
+        }
+        VersionScript::checkSize(values, fieldNames);
         VersionScript::make(m_templateLines, values, ClsCL0010GF.GetApplicationDirectory());
         QCoreApplication::processEvents();
         ClsCL0010GF.ShowInformation(QStringLiteral("作成されました。"));

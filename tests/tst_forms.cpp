@@ -60,7 +60,8 @@ private slots:
     void enterMovesToNextEdit();
     void defaultsLoadedAtStart();
     void makeWritesScriptAndReports();
-    void makeRefusesUnmappableCharacter();
+    void makeRefuses_data();
+    void makeRefuses();
     void makeReportsUnwritableFile();
     void realInformationBox();
 
@@ -240,14 +241,29 @@ void TestForms::makeWritesScriptAndReports()
     QVERIFY(script.contains("   VALUE \"FileDescription\", \"\\000\"\r\n"));
 }
 
-void TestForms::makeRefusesUnmappableCharacter()
+void TestForms::makeRefuses_data()
 {
+    QTest::addColumn<QString>("editName");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("unmappable character")
+        << u"EdtProductName"_qs << u"Café"_qs
+        << u"製品名 の文字「é」(U+00E9) はｼﾌﾄJISで表せません。"_qs;
+    QTest::newRow("too long for a version resource")
+        << u"EdtFileDescription"_qs << QString(32502, u'x')
+        << u"ﾌｧｲﾙの説明 が長すぎます。ﾊﾞｰｼﾞｮﾝ情報は全体で65535ﾊﾞｲﾄまでですが、65536ﾊﾞｲﾄになります。"_qs;
+}
+
+void TestForms::makeRefuses()
+{
+    QFETCH(QString, editName);
+    QFETCH(QString, text);
+    QFETCH(QString, message);
     openMain();
-    edit(m_main.get(), "EdtProductName")->setText(u"Café"_qs);
+    edit(m_main.get(), qPrintable(editName))->setText(text);
     triggerAction(m_main.get(), "MnuMake");
-    QCOMPARE(m_messages.size(), 1);
-    QVERIFY2(m_messages.first().startsWith(u"製品名 "_qs), qPrintable(m_messages.first()));
-    QVERIFY(m_messages.first().contains(u"「é」(U+00E9)"_qs));
+    QCOMPARE(m_messages, QStringList { message });
     QVERIFY(!QFileInfo::exists(dirFile(u"Kestrum.rc"_qs)));
 }
 

@@ -50,6 +50,8 @@ private slots:
     void wholeFile_data();
     void wholeFile();
     void shape();
+    void sizeLimit_data();
+    void sizeLimit();
     void replacesLongerFileAndRepeatsExactly();
     void readOnlyFileIsLeftAlone();
     void missingDirectory();
@@ -100,16 +102,19 @@ void TestVersionScript::wholeFile_data()
                       "   VALUE \"ProductName\", \"\xCC\xA7\xB2\xD9 \x83\x5C\\000\\000\"\r\n"
                       "   VALUE \"ProductVersion\", \"\\000\"\r\n");
 
-    QTest::newRow("quotes and backslashes written as typed")
-        << VersionScript::Values { "a\"b", "C:\\dir\\", "\\000", "\"", "", "", "", "x\\" }
-        << QByteArray("   VALUE \"CompanyName\", \"a\"b\\000\\000\"\r\n"
-                      "   VALUE \"FileDescription\", \"C:\\dir\\\\000\"\r\n"
-                      "   VALUE \"FileVersion\", \"\\000\\000\\000\"\r\n"
-                      "   VALUE \"InternalName\", \"\"\\000\"\r\n"
-                      "   VALUE \"LegalCopyright\", \"\\000\\000\"\r\n"
-                      "   VALUE \"OriginalFilename\", \"\\000\"\r\n"
+    // Quotes and backslashes doubled, so the compiled string is what was typed;
+    // the trail byte 0x5C of ソ and 表 belongs to its character and stays single.
+    QTest::newRow("quotes and backslashes escaped")
+        << VersionScript::Values { "a\"b",       "C:\\dir\\",  "\\000", "\"",
+                                   "\x83\x5C\\", "\x95\x5C\"", "",      "x\\" }
+        << QByteArray("   VALUE \"CompanyName\", \"a\"\"b\\000\\000\"\r\n"
+                      "   VALUE \"FileDescription\", \"C:\\\\dir\\\\\\000\"\r\n"
+                      "   VALUE \"FileVersion\", \"\\\\000\\000\\000\"\r\n"
+                      "   VALUE \"InternalName\", \"\"\"\\000\"\r\n"
+                      "   VALUE \"LegalCopyright\", \"\x83\x5C\\\\\\000\\000\"\r\n"
+                      "   VALUE \"OriginalFilename\", \"\x95\x5C\"\"\\000\"\r\n"
                       "   VALUE \"ProductName\", \"\\000\\000\"\r\n"
-                      "   VALUE \"ProductVersion\", \"x\\\\000\"\r\n");
+                      "   VALUE \"ProductVersion\", \"x\\\\\\000\"\r\n");
 }
 
 void TestVersionScript::wholeFile()
@@ -131,6 +136,48 @@ void TestVersionScript::shape()
     QCOMPARE(script.count('\n'), 25); // no bare LF anywhere
     QCOMPARE(script.count('\r'), 25);
     QVERIFY(!script.startsWith("\xEF\xBB\xBF"));
+}
+
+// One value as long as a version resource allows (65,532 bytes: lengths are
+// 16-bit and blocks 32-bit aligned), and one character more. A character
+// takes one UTF-16 unit in the resource whatever its width in code page 932.
+void TestVersionScript::sizeLimit_data()
+{
+    QTest::addColumn<int>("field");
+    QTest::addColumn<QByteArray>("character");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<qsizetype>("bytes");
+
+    QTest::newRow("largest that fits") << 0 << QByteArray("x") << 32501 << qsizetype(65532);
+    QTest::newRow("one more") << 0 << QByteArray("x") << 32502 << qsizetype(65536);
+    QTest::newRow("kanji, largest") << 1 << QByteArray("\x8A\x94") << 32501 << qsizetype(65532);
+    QTest::newRow("kanji, one more") << 1 << QByteArray("\x8A\x94") << 32502 << qsizetype(65536);
+    QTest::newRow("last value, one more") << 7 << QByteArray("x") << 32502 << qsizetype(65536);
+}
+
+void TestVersionScript::sizeLimit()
+{
+    QFETCH(int, field);
+    QFETCH(QByteArray, character);
+    QFETCH(int, count);
+    QFETCH(qsizetype, bytes);
+    VersionScript::Values values;
+    values[field] = character.repeated(count);
+    QCOMPARE(VersionScript::resourceBytes(values), bytes);
+
+    std::array<QString, VersionScript::valueCount> names;
+    for (int i = 0; i < VersionScript::valueCount; ++i)
+        names[i] = u"欄%1"_qs.arg(i);
+    try {
+        VersionScript::checkSize(values, names);
+        QVERIFY(bytes <= VersionScript::maxResourceBytes);
+    } catch (const KestrumError &error) {
+        QVERIFY(bytes > VersionScript::maxResourceBytes);
+        QCOMPARE(error.message(),
+                 u"欄%1 が長すぎます。ﾊﾞｰｼﾞｮﾝ情報は全体で65535ﾊﾞｲﾄまでですが、%2ﾊﾞｲﾄになります。"_qs
+                     .arg(field)
+                     .arg(bytes));
+    }
 }
 
 void TestVersionScript::replacesLongerFileAndRepeatsExactly()
