@@ -119,14 +119,13 @@ void readStringFileInfo(const QByteArray &res, Reader &reader, const Node &info,
 }
 
 std::optional<VersionResource> readVersionInfo(const QByteArray &res, qsizetype begin,
-                                               qsizetype end, const QString &name)
+                                               qsizetype end)
 {
     Reader reader(res, begin, end);
     const Node root = readNode(reader);
     if (root.key != u"VS_VERSION_INFO"_qs)
         return std::nullopt;
     VersionResource result;
-    result.name = name;
     reader.seek(root.valueBegin + root.valueLength);
     reader.align4();
     while (reader.ok() && reader.pos() < root.end) {
@@ -157,11 +156,22 @@ std::optional<VersionResource> readVersionResource(const QByteArray &res)
         const quint32 headerSize = reader.u32();
         const QString type = reader.nameOrId();
         const QString name = reader.nameOrId();
+        reader.align4();
+        reader.u32(); // DataVersion
+        reader.u16(); // MemoryFlags
+        const quint16 language = reader.u16();
         const qsizetype dataBegin = headerBegin + headerSize;
         if (!reader.ok() || dataBegin + dataSize > res.size())
             return std::nullopt;
-        if (type == u"#%1"_qs.arg(rtVersion))
-            return readVersionInfo(res, dataBegin, dataBegin + dataSize, name);
+        if (type == u"#%1"_qs.arg(rtVersion)) {
+            auto result = readVersionInfo(res, dataBegin, dataBegin + dataSize);
+            if (result) {
+                result->name = name;
+                result->language = language;
+                result->size = dataSize;
+            }
+            return result;
+        }
         reader.seek(dataBegin + dataSize);
         reader.align4();
     }

@@ -1,14 +1,15 @@
-// Feeds generated scripts to real resource compilers and reads the compiled
-// strings back, so that what the user typed is what a program's version
-// resource will say.
+// Feeds generated scripts to real resource compilers through the README's
+// recipe, reads the compiled strings back, then links the resource into a
+// Windows program that reads them through Windows' version API under Wine:
+// what the user typed is what Windows says.
 #include "Cp932.h"
 #include "ResFile.h"
 #include "TestFiles.h"
 #include "VersionScript.h"
 
+#include <QCoreApplication>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -30,7 +31,7 @@ Run run(const QString &program, const QStringList &arguments, const QString &dir
     QProcess process;
     process.setWorkingDirectory(directory);
     process.start(program, arguments);
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
         return { -1, "did not finish: " + process.errorString().toUtf8() };
     return { process.exitCode(), process.readAllStandardError() + process.readAllStandardOutput() };
 }
@@ -40,10 +41,49 @@ QString tool(const QString &name)
     return QStandardPaths::findExecutable(name);
 }
 
-// A script that pulls in the constants of <winver.h>, then the script itself.
+// The wrapper script of the README, as a user would copy it, including
+// `script`.
 void writeWrapper(const QString &path, const QString &script)
 {
-    QVERIFY(writeBytes(path, "#include <winver.h>\r\n#include \"" + script.toUtf8() + "\"\r\n"));
+    const QByteArray readme = readBytes(u"%1/README.md"_qs.arg(KESTRUM_SOURCE_DIR));
+    const qsizetype begin = readme.indexOf("```rc\n");
+    const qsizetype end = readme.indexOf("```", begin + 6);
+    QVERIFY2(begin >= 0 && end > begin, "README.md has no rc block");
+    QByteArray wrapper = readme.mid(begin + 6, end - begin - 6);
+    QVERIFY(wrapper.contains("#include \"Kestrum.rc\""));
+    wrapper.replace("\"Kestrum.rc\"", '"' + script.toUtf8() + '"');
+    QVERIFY(writeBytes(path, wrapper));
+}
+
+// Wine, in a prefix of its own beside this test, in a Japanese locale.
+QProcessEnvironment wineEnvironment()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"WINEPREFIX"_qs,
+                       QCoreApplication::applicationDirPath() + u"/wine-prefix"_qs);
+    environment.insert(u"WINEDEBUG"_qs, u"-all"_qs);
+    environment.insert(u"WINEDLLOVERRIDES"_qs, u"mscoree,mshtml="_qs);
+    environment.insert(u"LC_ALL"_qs, u"ja_JP.UTF-8"_qs);
+    environment.remove(u"DISPLAY"_qs);
+    return environment;
+}
+
+// What VersionReader.exe printed: each value it found, and the translation
+// as the two 16-bit numbers language and code page.
+QMap<QString, QString> parseReader(const QByteArray &output)
+{
+    QMap<QString, QString> found;
+    for (const QByteArray &line : output.split('\n')) {
+        const qsizetype equals = line.indexOf('=');
+        if (equals < 0)
+            continue;
+        const QByteArray hex = line.mid(equals + 1).trimmed();
+        QString value;
+        for (qsizetype i = 0; i + 4 <= hex.size(); i += 4)
+            value += QChar(char16_t(hex.mid(i, 4).toUShort(nullptr, 16)));
+        found.insert(QString::fromLatin1(line.first(equals)), value);
+    }
+    return found;
 }
 
 } // namespace
@@ -53,9 +93,29 @@ class TestResCompile : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void compiles_data();
     void compiles();
+
+private:
+    void readThroughWindows(const QString &directory, const QStringList &typed);
+
+    QTemporaryDir m_reader;
 };
+
+// The reader program, compiled once; each case links its own resource in.
+void TestResCompile::initTestCase()
+{
+    const QString gcc = tool(u"x86_64-w64-mingw32-gcc"_qs);
+    QVERIFY2(!gcc.isEmpty(), "x86_64-w64-mingw32-gcc is not installed (gcc-mingw-w64-x86-64)");
+    QVERIFY2(!tool(u"wine"_qs).isEmpty(), "wine is not installed");
+    const Run result
+        = run(gcc,
+              { u"-O2"_qs, u"-c"_qs, u"%1/tests/VersionReader.c"_qs.arg(KESTRUM_SOURCE_DIR),
+                u"-o"_qs, u"reader.o"_qs },
+              m_reader.path());
+    QVERIFY2(result.exitCode == 0, result.errors.constData());
+}
 
 void TestResCompile::compiles_data()
 {
@@ -80,11 +140,25 @@ void TestResCompile::compiles_data()
         = { u"ソフト表示"_qs, u"機能"_qs,     u"十"_qs,     u"ソ"_qs,
             u"表"_qs,         u"能力.exe"_qs, u"ソフト"_qs, u"1.0"_qs };
     const QStringList empty(8);
+    // Typed quotes and backslashes, which the script doubles.
+    const QStringList escapes = { u"株式会社\"テスト\""_qs,
+                                  u"A\"B"_qs,
+                                  u"x\\"_qs,
+                                  u"C:\\Program Files\\ACME\\new"_qs,
+                                  u"a\\\\b"_qs,
+                                  u"ACME\" VALUE \"Comments\", \"x"_qs,
+                                  u"\\000"_qs,
+                                  u"\""_qs };
+    // The largest value a version resource holds, in kanji and katakana.
+    QStringList largest(8);
+    largest[1] = QString(32500, u'漢').append(u'ｱ');
 
     for (const QString &compiler : { u"llvm-rc"_qs, u"windres"_qs }) {
         QTest::newRow(qPrintable(compiler + u" ascii"_qs)) << ascii << compiler;
         QTest::newRow(qPrintable(compiler + u" japanese"_qs)) << japanese << compiler;
         QTest::newRow(qPrintable(compiler + u" empty"_qs)) << empty << compiler;
+        QTest::newRow(qPrintable(compiler + u" quotes and backslashes"_qs)) << escapes << compiler;
+        QTest::newRow(qPrintable(compiler + u" largest that fits"_qs)) << largest << compiler;
     }
     QTest::newRow("llvm-rc trail byte 0x5C") << trailBackslash << u"llvm-rc"_qs;
 }
@@ -105,27 +179,26 @@ void TestResCompile::compiles()
     if (compiler == u"llvm-rc") {
         const QString llvmRc = tool(u"llvm-rc-14"_qs);
         QVERIFY2(!llvmRc.isEmpty(), "llvm-rc-14 is not installed (package llvm-14)");
-        QStringDecoder fromCp932("windows-31j");
-        const QString text = fromCp932.decode(readBytes(dir.filePath(u"Kestrum.rc"_qs)));
-        QVERIFY(!fromCp932.hasError());
-        QVERIFY(writeBytes(dir.filePath(u"utf8.rc"_qs), text.toUtf8()));
-        writeWrapper(dir.filePath(u"wrapper.rc"_qs), u"utf8.rc"_qs);
+        const auto text = Cp932::decode(readBytes(dir.filePath(u"Kestrum.rc"_qs)));
+        QVERIFY(text);
+        QVERIFY(writeBytes(dir.filePath(u"Kestrum-utf8.rc"_qs), text->toUtf8()));
+        writeWrapper(dir.filePath(u"app.rc"_qs), u"Kestrum-utf8.rc"_qs);
         result = run(llvmRc,
                      { u"/C"_qs, u"65001"_qs, u"/I"_qs, windowsHeaders, u"/FO"_qs, u"out.res"_qs,
-                       u"wrapper.rc"_qs },
+                       u"app.rc"_qs },
                      dir.path());
     } else {
         const QString windres = tool(u"x86_64-w64-mingw32-windres"_qs);
         QVERIFY2(!windres.isEmpty(), "windres is not installed (binutils-mingw-w64-x86-64)");
         QVERIFY2(!tool(u"clang-14"_qs).isEmpty(), "clang-14 is not installed");
-        writeWrapper(dir.filePath(u"wrapper.rc"_qs), u"Kestrum.rc"_qs);
+        writeWrapper(dir.filePath(u"app.rc"_qs), u"Kestrum.rc"_qs);
         // clang preprocesses for a Windows target, which <winver.h> insists on.
         result = run(
             windres,
             { u"--preprocessor=clang-14"_qs, u"--preprocessor-arg=-E"_qs,
               u"--preprocessor-arg=-xc"_qs, u"--preprocessor-arg=--target=x86_64-w64-mingw32"_qs,
               u"--preprocessor-arg=-DRC_INVOKED"_qs, u"-I"_qs, windowsHeaders, u"-c"_qs, u"932"_qs,
-              u"-i"_qs, u"wrapper.rc"_qs, u"-O"_qs, u"res"_qs, u"-o"_qs, u"out.res"_qs },
+              u"-i"_qs, u"app.rc"_qs, u"-O"_qs, u"res"_qs, u"-o"_qs, u"out.res"_qs },
             dir.path());
     }
     QVERIFY2(result.exitCode == 0, result.errors.constData());
@@ -133,7 +206,9 @@ void TestResCompile::compiles()
 
     const auto resource = readVersionResource(readBytes(dir.filePath(u"out.res"_qs)));
     QVERIFY(resource);
-    QCOMPARE(resource->name, u"VERSIONINFO_1"_qs);
+    QCOMPARE(resource->name, u"#1"_qs);
+    QCOMPARE(resource->language, 0x0411);
+    QCOMPARE(qsizetype(resource->size), VersionScript::resourceBytes(values));
     QCOMPARE(resource->stringTable, u"041103A4"_qs);
     QCOMPARE(resource->translation, QByteArray("\x11\x04\xA4\x03", 4));
     QStringList sortedKeys = keys;
@@ -141,6 +216,38 @@ void TestResCompile::compiles()
     QCOMPARE(resource->strings.keys(), sortedKeys);
     for (int i = 0; i < VersionScript::valueCount; ++i)
         QCOMPARE(resource->strings.value(keys.at(i)), typed.at(i));
+
+    readThroughWindows(dir.path(), typed);
+}
+
+// The compiled resource linked into VersionReader.exe, which asks Windows'
+// version API for every value.
+void TestResCompile::readThroughWindows(const QString &directory, const QStringList &typed)
+{
+    const Run converted = run(tool(u"x86_64-w64-mingw32-windres"_qs),
+                              { u"-J"_qs, u"res"_qs, u"-i"_qs, u"out.res"_qs, u"-O"_qs, u"coff"_qs,
+                                u"-o"_qs, u"res.o"_qs },
+                              directory);
+    QVERIFY2(converted.exitCode == 0, converted.errors.constData());
+    const Run linked = run(tool(u"x86_64-w64-mingw32-gcc"_qs),
+                           { m_reader.filePath(u"reader.o"_qs), u"res.o"_qs, u"-lversion"_qs,
+                             u"-o"_qs, u"VersionReader.exe"_qs },
+                           directory);
+    QVERIFY2(linked.exitCode == 0, linked.errors.constData());
+
+    QProcess reader;
+    reader.setWorkingDirectory(directory);
+    reader.setProcessEnvironment(wineEnvironment());
+    reader.start(tool(u"wine"_qs), { u"VersionReader.exe"_qs });
+    QVERIFY(reader.waitForFinished(120000));
+    const QByteArray output = reader.readAllStandardOutput();
+    QVERIFY2(reader.exitCode() == 0, output.constData());
+
+    QMap<QString, QString> expected;
+    expected.insert(u"Translation"_qs, QString(QChar(0x0411)) + QChar(0x03A4));
+    for (int i = 0; i < VersionScript::valueCount; ++i)
+        expected.insert(keys.at(i), typed.at(i));
+    QCOMPARE(parseReader(output), expected);
 }
 
 QTEST_GUILESS_MAIN(TestResCompile)
