@@ -11,6 +11,7 @@
 #include "VersionScript.h"
 
 #include <QKeyEvent>
+#include <QMenuBar>
 #include <QScreen>
 
 TFrmFR0010MN *FrmFR0010MN = nullptr;
@@ -49,8 +50,10 @@ TFrmFR0010MN::TFrmFR0010MN(QWidget *parent)
 
     setFixedSize(ui->ClientArea->width(),
                  ui->ClientArea->height() + menuBar()->sizeHint().height());
+    FormLook::drawAtLeftEdge(ui->Bevel1);
+    FormLook::drawAtLeftEdge(ui->Bevel2);
     if (const QScreen *screen = this->screen()) {
-        const QSize free = screen->geometry().size() - frameGeometry().size();
+        const QSize free = screen->geometry().size() - FormLook::outerSize(this);
         move(std::max(0, free.width() / 2), std::max(0, free.height() / 2));
     }
 
@@ -118,7 +121,8 @@ template<typename Dialog> void TFrmFR0010MN::ShowModal(Dialog *&instance)
 
 void TFrmFR0010MN::ShowCentred(QDialog *dialog)
 {
-    // A dialog not yet shown has no frame of its own; it gets one like ours.
+    // A dialog not yet shown has no frame yet; it gets one like ours, which
+    // is known now that this window is on the screen.
     const QSize frame = frameGeometry().size() - size();
     dialog->move(CentredOver(frameGeometry(), dialog->size() + frame));
     dialog->exec();
@@ -142,6 +146,10 @@ bool TFrmFR0010MN::eventFilter(QObject *watched, QEvent *event)
 bool TFrmFR0010MN::FormKeyPress(QObject *watched, QEvent *event)
 {
     if (event->type() != QEvent::KeyPress || !FormLook::isInside(watched, this))
+        return false;
+    // The menu bar in keyboard mode (Alt tapped) takes Enter to open the
+    // highlighted menu; menus run their own keys.
+    if (qobject_cast<QMenuBar *>(watched))
         return false;
     if (!FormLook::isEnter(static_cast<QKeyEvent *>(event), Qt::ShiftModifier))
         return false;

@@ -2,8 +2,10 @@
 
 #include <QApplication>
 #include <QFontDatabase>
+#include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QWindow>
 
 namespace FormLook {
 
@@ -94,6 +96,19 @@ void setTextColour(QWidget *widget, const QColor &colour)
 QIcon programIcon()
 {
     return QIcon(QStringLiteral(":/pictures/kestrum.xpm"));
+}
+
+void drawAtLeftEdge(QFrame *bevel)
+{
+    // A sunken line is two pixels wide: shadow, then highlight.
+    bevel->setFrameRect(QRect(0, 0, 2, bevel->height()));
+}
+
+QSize outerSize(QWidget *window)
+{
+    window->winId();
+    const QMargins frame = window->windowHandle()->frameMargins();
+    return window->size() + QSize(frame.left() + frame.right(), frame.top() + frame.bottom());
 }
 
 bool isInside(const QObject *object, const QWidget *window)

@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QIcon>
 
+class QFrame;
 class QKeyEvent;
 class QObject;
 class QWidget;
@@ -38,6 +39,15 @@ void setBackground(QWidget *widget, const QColor &colour);
 void setTextColour(QWidget *widget, const QColor &colour);
 
 QIcon programIcon();
+
+// Draws a bevel's line down the left edge of its box instead of its middle.
+void drawAtLeftEdge(QFrame *bevel);
+
+// The size of `window` with its frame and title bar, as the platform will
+// draw them. The platform reports the frame once the native window exists, so
+// it is created here; where the frame is known only once the window is shown
+// (X11 under a window manager) this is the inner size.
+QSize outerSize(QWidget *window);
 
 // Whether `object` is `window` or a widget inside it.
 bool isInside(const QObject *object, const QWidget *window);

@@ -7,12 +7,14 @@
 #include "TestFiles.h"
 
 #include <QAction>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QToolButton>
 
@@ -44,6 +46,37 @@ void triggerAction(QWidget *window, const char *name)
     action->trigger();
 }
 
+enum BevelShape { Box, LeftLine };
+
+// A lowered outer bevel with a raised inner one (Box): shadow then highlight
+// along the top and left edges, the same along the right and bottom ones.
+// A left line: shadow then highlight down the left edge and nothing else.
+void checkBevel(QWidget *widget, BevelShape shape)
+{
+    QVERIFY(widget);
+    const QImage image = widget->grab().toImage();
+    const QRgb shadow = widget->palette().color(QPalette::Dark).rgb();
+    const QRgb highlight = widget->palette().color(QPalette::Light).rgb();
+    const int w = image.width();
+    const int h = image.height();
+    const auto at = [&image](int x, int y) { return image.pixel(x, y); };
+    QCOMPARE(at(0, h / 2), shadow);
+    QCOMPARE(at(1, h / 2), highlight);
+    if (shape == Box) {
+        QCOMPARE(at(w / 2, 0), shadow);
+        QCOMPARE(at(w / 2, 1), highlight);
+        QCOMPARE(at(w - 2, h / 2), shadow);
+        QCOMPARE(at(w - 1, h / 2), highlight);
+        QCOMPARE(at(w / 2, h - 2), shadow);
+        QCOMPARE(at(w / 2, h - 1), highlight);
+    } else {
+        for (int x = 2; x < w; ++x) {
+            QVERIFY(at(x, h / 2) != shadow);
+            QVERIFY(at(x, h / 2) != highlight);
+        }
+    }
+}
+
 } // namespace
 
 class TestForms : public QObject
@@ -58,6 +91,7 @@ private slots:
     void menusAndToolbar_data();
     void menusAndToolbar();
     void enterMovesToNextEdit();
+    void enterOpensMenuAfterAltTap();
     void defaultsLoadedAtStart();
     void makeWritesScriptAndReports();
     void makeRefuses_data();
@@ -65,6 +99,7 @@ private slots:
     void makeReportsUnwritableFile();
     void realInformationBox();
 
+    void bevels();
     void placement_data();
     void placement();
     void defaultsDialogLayout();
@@ -144,6 +179,13 @@ void TestForms::mainWindowLayout()
         QVERIFY2(label->geometry().right() < field->x(), qPrintable(labelName));
     }
     QCOMPARE(child<QWidget>(m_main.get(), "PnlTop")->geometry(), QRect(0, 0, 392, 41));
+
+    // Centred on the screen by its outer size, frame and title bar included.
+    const QRect screen = m_main->screen()->geometry();
+    const QRect outer = m_main->frameGeometry();
+    QVERIFY(outer.size() != m_main->size());
+    QCOMPARE(outer.topLeft(),
+             QPoint((screen.width() - outer.width()) / 2, (screen.height() - outer.height()) / 2));
     QCOMPARE(child<QWidget>(m_main.get(), "ImgTitle")->geometry(), QRect(280, 8, 105, 25));
 }
 
@@ -214,6 +256,26 @@ void TestForms::enterMovesToNextEdit()
     QCOMPARE(QApplication::focusWidget(), edit(m_main.get(), "EdtFileVersion"));
     for (const char *name : editNames)
         QCOMPARE(edit(m_main.get(), name)->text(), u"x"_qs);
+    QVERIFY(m_messages.isEmpty());
+}
+
+// Alt tapped puts the menu bar in keyboard mode with its first menu
+// highlighted; Enter then opens that menu instead of moving the focus.
+void TestForms::enterOpensMenuAfterAltTap()
+{
+    openMain();
+    QLineEdit *start = edit(m_main.get(), "EdtFileVersion");
+    start->setFocus();
+    pressKey(Qt::Key_Alt, Qt::AltModifier);
+    QVERIFY(qobject_cast<QMenuBar *>(QApplication::focusWidget()));
+    pressKey(Qt::Key_Return);
+
+    auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    QVERIFY(menu);
+    QCOMPARE(menu->title(), u"ﾌｧｲﾙ(&F)"_qs);
+    menu->close();
+    pressKey(Qt::Key_Escape);
+    QCOMPARE(QApplication::focusWidget(), start);
     QVERIFY(m_messages.isEmpty());
 }
 
@@ -296,6 +358,14 @@ void TestForms::realInformationBox()
     });
     ClsCL0010GF.ShowInformation(u"作成されました。"_qs);
     QVERIFY(seen);
+}
+
+void TestForms::bevels()
+{
+    openMain();
+    checkBevel(child<QWidget>(m_main.get(), "PnlTop"), Box);
+    checkBevel(child<QWidget>(m_main.get(), "Bevel1"), LeftLine);
+    checkBevel(child<QWidget>(m_main.get(), "Bevel2"), LeftLine);
 }
 
 void TestForms::placement_data()
@@ -471,6 +541,9 @@ void TestForms::aboutBox()
         QCOMPARE(modal, FrmFR0030AB);
         QCOMPARE(modal->windowTitle(), u"Version Information"_qs);
         QCOMPARE(modal->size(), QSize(298, 213));
+        QCOMPARE(modal->frameGeometry().topLeft(),
+                 TFrmFR0010MN::CentredOver(m_main->frameGeometry(), modal->frameGeometry().size()));
+        checkBevel(child<QWidget>(modal, "Panel1"), Box);
         QCOMPARE(child<QLabel>(modal, "Version")->text(), u"Version 1.0.1.0"_qs);
         QCOMPARE(child<QLabel>(modal, "Comments")->text(), u"バージョンリソース作成"_qs);
         QVERIFY(!child<QLabel>(modal, "Copyright")->text().isEmpty());
