@@ -41,6 +41,10 @@ void replaceFile(const QString &path, const QByteArray &bytes)
     // QSaveFile flushes inside commit(), and a flush that writes only part of
     // the bytes still lets commit() put the truncated file in place.
     QSaveFile file(path);
+    // Where the directory refuses a new file but the file itself may be
+    // written, the file is written in place, as the user would expect of a
+    // file they may write; it keeps its owner and its hard links then.
+    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         cannotCreate(path);
     if (file.write(bytes) != bytes.size() || file.error() != QFileDevice::NoError)

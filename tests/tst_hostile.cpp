@@ -78,6 +78,7 @@ private slots:
     void scriptIsDirectory();
     void scriptIsSymlink();
     void scriptIsDanglingSymlink();
+    void directoryWithoutWritePermission_data();
     void directoryWithoutWritePermission();
 
 private:
@@ -252,17 +253,33 @@ void TestHostile::scriptIsDanglingSymlink()
     QVERIFY(!QFileInfo::exists(path(u"elsewhere.rc"_qs)));
 }
 
+// A directory the user may not write: files the user may write are written
+// in place (owner, permissions and hard links kept), others are refused.
+void TestHostile::directoryWithoutWritePermission_data()
+{
+    QTest::addColumn<bool>("filesWritable");
+    QTest::newRow("files read-only to the user") << false;
+    QTest::newRow("files writable by the user") << true;
+}
+
 void TestHostile::directoryWithoutWritePermission()
 {
+    QFETCH(bool, filesWritable);
+    const QString rc = path(u"Kestrum.rc"_qs);
     QVERIFY(writeBytes(ini(), "[OPTION]\r\nCOMPANY=a\r\n"));
-    QVERIFY(writeBytes(path(u"Kestrum.rc"_qs), "old"));
+    QVERIFY(writeBytes(rc, "old"));
+    const auto fileMode = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther
+        | (filesWritable ? QFileDevice::WriteOther : QFileDevice::Permissions());
+    for (const QString &file : { ini(), rc })
+        QVERIFY(QFile::setPermissions(file, fileMode));
+    QTemporaryDir elsewhere;
+    const QString link = elsewhere.filePath(u"link.rc"_qs);
+    QCOMPARE(::link(QFile::encodeName(rc).constData(), QFile::encodeName(link).constData()), 0);
     QVERIFY(QFile::setPermissions(m_dir->path(),
                                   QFileDevice::ReadOwner | QFileDevice::ExeOwner
                                       | QFileDevice::ReadOther | QFileDevice::ExeOther));
-    QFile::setPermissions(ini(), QFile::permissions(ini()) | QFileDevice::ReadOther);
 
     enum { Refused = 10, Accepted, WrongMessage };
-    const QString rc = path(u"Kestrum.rc"_qs);
     const int make = asOrdinaryUser([&] {
         const QString message = makeMessage(m_dir->path());
         return message == cannotCreate(rc)      ? Refused
@@ -272,14 +289,27 @@ void TestHostile::directoryWithoutWritePermission()
     const int store
         = asOrdinaryUser([] { return storeDefaults(u"b"_qs, u"c"_qs) ? Accepted : Refused; });
     const int read = asOrdinaryUser(
-        [] { return DefaultsProfile::ReadDefaults().company == u"a"_qs ? Accepted : Refused; });
+        [] { return DefaultsProfile::ReadDefaults().company.isEmpty() ? Refused : Accepted; });
     QVERIFY(QFile::setPermissions(
         m_dir->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
-    QCOMPARE(make, int(Refused));
-    QCOMPARE(store, int(Refused));
+
+    QCOMPARE(make, int(filesWritable ? Accepted : Refused));
+    QCOMPARE(store, int(filesWritable ? Accepted : Refused));
     QCOMPARE(read, int(Accepted));
-    QCOMPARE(readBytes(ini()), QByteArray("[OPTION]\r\nCOMPANY=a\r\n"));
-    QCOMPARE(readBytes(rc), QByteArray("old"));
+    QCOMPARE(readBytes(ini()),
+             filesWritable ? QByteArray("[OPTION]\r\nCOMPANY=b\r\nRIGHTS=c\r\n")
+                           : QByteArray("[OPTION]\r\nCOMPANY=a\r\n"));
+    const QByteArray script = filesWritable
+        ? VersionScript::assemble(VersionScript::buildTemplate(), { "a", "b" })
+        : QByteArray("old");
+    QCOMPARE(readBytes(rc), script);
+    QCOMPARE(readBytes(link), script);
+    for (const QString &file : { ini(), rc }) {
+        QCOMPARE(QFileInfo(file).ownerId(), ::getuid());
+        const auto userBits = QFileDevice::ReadUser | QFileDevice::WriteUser
+            | QFileDevice::ExeUser; // the caller's view, not the file's
+        QCOMPARE(QFile::permissions(file) & ~userBits, fileMode);
+    }
     QCOMPARE(filesIn(m_dir->path()), QStringList({ u"Kestrum.ini"_qs, u"Kestrum.rc"_qs }));
 }
 
