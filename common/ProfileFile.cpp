@@ -114,6 +114,32 @@ QByteArray limited(QByteArray value)
     return value;
 }
 
+// The default as Windows gives it back: without trailing spaces, and cut to
+// the read limit like a value.
+QByteArray defaultValue(QByteArray fallback)
+{
+    while (fallback.endsWith(' '))
+        fallback.chop(1);
+    return limited(fallback);
+}
+
+struct Names
+{
+    QByteArray section;
+    QByteArray key;
+};
+
+// The section and key names, given in code page 932, as `document` holds
+// them; nothing when they have no form there.
+std::optional<Names> namesIn(const Document &document, QByteArrayView section, QByteArrayView key)
+{
+    std::optional<QByteArray> sectionName = fromCp932(section, document);
+    std::optional<QByteArray> keyName = fromCp932(key, document);
+    if (!sectionName || !keyName)
+        return std::nullopt;
+    return Names { *sectionName, *keyName };
+}
+
 } // namespace
 
 namespace ProfileFile {
@@ -122,12 +148,12 @@ QByteArray read(const QString &path, QByteArrayView section, QByteArrayView key,
                 const QByteArray &fallback)
 {
     const std::optional<Document> document = load(path); // a missing file reads as empty
-    if (!document)
-        return {};
-    const std::optional<QByteArray> value
-        = ProfileFormat::findValue(document->body, section, key, document->text());
+    const std::optional<Names> names = document ? namesIn(*document, section, key) : std::nullopt;
+    const std::optional<QByteArray> value = names
+        ? ProfileFormat::findValue(document->body, names->section, names->key, document->text())
+        : std::nullopt;
     if (!value)
-        return fallback;
+        return defaultValue(fallback);
     return limited(toCp932(*value, *document).value_or(QByteArray()));
 }
 
@@ -136,11 +162,12 @@ bool write(const QString &path, QByteArrayView section, QByteArrayView key, QByt
     std::optional<Document> document = load(path);
     if (!document || !ProfileFormat::isStorable(value))
         return false;
+    const std::optional<Names> names = namesIn(*document, section, key);
     const std::optional<QByteArray> stored = fromCp932(value, *document);
-    if (!stored)
+    if (!names || !stored)
         return false;
-    document->body
-        = ProfileFormat::withValue(document->body, section, key, *stored, document->text());
+    document->body = ProfileFormat::withValue(document->body, names->section, names->key, *stored,
+                                              document->text());
     try {
         SafeWrite::replaceFile(path, serialise(*document));
         return true;

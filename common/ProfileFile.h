@@ -6,7 +6,7 @@
 
 // One value read from or written to a profile file on disk. Neither raises:
 // the user is told about a failed write by the caller, and a read that goes
-// wrong simply finds nothing.
+// wrong gives the default.
 namespace ProfileFile {
 
 // At most this many bytes of a value come back from a read.
@@ -17,9 +17,10 @@ constexpr qsizetype maxValueBytes = 1023;
 constexpr qint64 maxFileBytes = 16 * 1024 * 1024;
 
 // The value under `key` in `section` of the file at `path`, cut to
-// maxValueBytes without splitting a double-byte character; `fallback` when
-// the file, the section or the key is missing; empty when the file cannot be
-// read.
+// maxValueBytes without splitting a double-byte character. `fallback`, without
+// its trailing spaces and cut the same way, when the file, the section or the
+// key is missing, or when the file cannot be read as a profile. Section, key
+// and value are code page 932 whatever the file's encoding.
 QByteArray read(const QString &path, QByteArrayView section, QByteArrayView key,
                 const QByteArray &fallback);
 

@@ -157,7 +157,7 @@ namespace ProfileFormat {
 std::optional<QByteArray> findValue(QByteArrayView content, QByteArrayView section,
                                     QByteArrayView key, Text text)
 {
-    const Place place = locate(content, section, key, text);
+    const Place place = locate(content, trimmed(section), trimmed(key), text);
     if (!place.entry)
         return std::nullopt;
     const QByteArrayView value = place.entry->value;
@@ -167,6 +167,8 @@ std::optional<QByteArray> findValue(QByteArrayView content, QByteArrayView secti
 QByteArray withValue(const QByteArray &content, QByteArrayView section, QByteArrayView key,
                      QByteArrayView value, Text text)
 {
+    section = trimmed(section);
+    key = trimmed(key);
     const QByteArray stored = storedForm(value);
     const Place place = locate(content, section, key, text);
     QByteArray result = content;

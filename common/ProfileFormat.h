@@ -12,6 +12,7 @@
 // - CR, LF and CR LF end lines; the last line may lack its end.
 // - Lines, section names, keys and values are trimmed of blanks (tab to CR,
 //   space and 0x1A); one pair of matching " or ' around a value is removed.
+//   The section and key asked for are trimmed the same way.
 // - Section and key names match without regard to ASCII case; the first
 //   matching section and its first matching key win. Lines above the first
 //   section belong to no section; a line without '=' holds no value; ';' is an

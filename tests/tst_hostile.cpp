@@ -4,6 +4,7 @@
 #include "ClsCL0010GF.h"
 #include "DefaultsProfile.h"
 #include "KestrumError.h"
+#include "ProfileFile.h"
 #include "TestFiles.h"
 #include "VersionScript.h"
 
@@ -153,6 +154,11 @@ void TestHostile::utf8Profile()
              QByteArray("\xEF\xBB\xBF[OPTION]\r\nCOMPANY=ｹｽﾄﾗﾑ\r\nRIGHTS=髙\r\n"
                         "[OTHER]\r\nNOTE=Grüße 😀\r\n"));
     QCOMPARE(DefaultsProfile::ReadDefaults().company, u"ｹｽﾄﾗﾑ"_qs);
+
+    // Names given in code page 932 (会社, 名) are the file's UTF-8 names.
+    QVERIFY(ProfileFile::write(ini(), "\x89\xEF\x8E\xD0", " \x96\xBC ", "x"));
+    QVERIFY(readBytes(ini()).endsWith("[OTHER]\r\nNOTE=Grüße 😀\r\n[会社]\r\n名=x\r\n"));
+    QCOMPARE(ProfileFile::read(ini(), "\x89\xEF\x8E\xD0", "\x96\xBC", {}), QByteArray("x"));
 }
 
 void TestHostile::utf8LimitCountsCp932Bytes()

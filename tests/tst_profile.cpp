@@ -52,6 +52,7 @@ void TestProfile::reads_data()
     QTest::newRow("missing section") << u"plain.ini"_qs << QByteArray("OTHER") << QByteArray("COMPANY") << missing;
     QTest::newRow("missing file") << u"no-such.ini"_qs << QByteArray("OPTION") << QByteArray("COMPANY") << missing;
     QTest::newRow("empty file") << u"empty.ini"_qs << QByteArray("OPTION") << QByteArray("COMPANY") << missing;
+    QTest::newRow("blanks around the names asked for") << u"plain.ini"_qs << QByteArray(" OPTION  ") << QByteArray("  COMPANY ") << QByteArray("Acme");
     QTest::newRow("case and blanks") << u"case-and-blanks.ini"_qs << QByteArray("OPTION") << QByteArray("COMPANY") << QByteArray("Acme Ltd");
     QTest::newRow("empty value is not missing") << u"case-and-blanks.ini"_qs << QByteArray("option") << QByteArray("RIGHTS") << QByteArray("");
     QTest::newRow("quoted blanks kept") << u"quotes.ini"_qs << QByteArray("OPTION") << QByteArray("COMPANY") << QByteArray("  padded  ");
@@ -98,6 +99,12 @@ void TestProfile::writes_data()
 
     QTest::newRow("new file") << QByteArray() << QByteArray("COMPANY") << QByteArray("Acme")
                               << QByteArray("[OPTION]\r\nCOMPANY=Acme\r\n");
+    QTest::newRow("blanks around the key asked for")
+        << QByteArray("[OPTION]\r\nCOMPANY=old\r\n") << QByteArray(" COMPANY  ")
+        << QByteArray("new") << QByteArray("[OPTION]\r\nCOMPANY=new\r\n");
+    QTest::newRow("blanks around a new key")
+        << QByteArray("[OPTION]\r\n") << QByteArray(" RIGHTS ") << QByteArray("r")
+        << QByteArray("[OPTION]\r\nRIGHTS=r\r\n");
     QTest::newRow("empty value keeps the key")
         << QByteArray("[OPTION]\r\nCOMPANY=old\r\n") << QByteArray("COMPANY") << QByteArray()
         << QByteArray("[OPTION]\r\nCOMPANY=\r\n");
@@ -216,6 +223,7 @@ void TestProfile::readLimit_data()
     QTest::newRow("all double-byte") << kanji.repeated(750) << kanji.repeated(511);
     QTest::newRow("half-width katakana are single")
         << QByteArray(1500, '\xB1') << QByteArray(1023, '\xB1');
+    QTest::newRow("trailing blanks") << QByteArray("ab  ") << QByteArray("ab");
 }
 
 void TestProfile::readLimit()
@@ -226,6 +234,8 @@ void TestProfile::readLimit()
     const QString path = dir.filePath(u"Kestrum.ini"_qs);
     QVERIFY(writeBytes(path, "[OPTION]\r\nCOMPANY=" + stored + "\r\n"));
     QCOMPARE(ProfileFile::read(path, "OPTION", "COMPANY", missing), read);
+    // A default comes back the way a value does.
+    QCOMPARE(ProfileFile::read(path, "OPTION", "RIGHTS", stored), read);
 }
 
 void TestProfile::readOnlyFileIsLeftAlone()
@@ -262,7 +272,7 @@ void TestProfile::notAFile()
     QTemporaryDir dir;
     const QString path = dir.filePath(u"Kestrum.ini"_qs);
     QVERIFY(QDir().mkpath(path));
-    QCOMPARE(ProfileFile::read(path, "OPTION", "COMPANY", missing), QByteArray());
+    QCOMPARE(ProfileFile::read(path, "OPTION", "COMPANY", missing), missing);
     QVERIFY(!ProfileFile::write(path, "OPTION", "COMPANY", "a"));
     QVERIFY(QFileInfo(path).isDir());
 }
@@ -274,7 +284,7 @@ void TestProfile::hugeFileIsLeftAlone()
     const QByteArray content
         = "[OPTION]\r\nCOMPANY=a\r\n" + QByteArray(ProfileFile::maxFileBytes, ';');
     QVERIFY(writeBytes(path, content));
-    QCOMPARE(ProfileFile::read(path, "OPTION", "COMPANY", missing), QByteArray());
+    QCOMPARE(ProfileFile::read(path, "OPTION", "COMPANY", missing), missing);
     QVERIFY(!ProfileFile::write(path, "OPTION", "COMPANY", "b"));
     QVERIFY(readBytes(path) == content);
 }
