@@ -12,10 +12,18 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifdef Q_OS_UNIX
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 namespace {
+
+#ifdef Q_OS_UNIX
+constexpr bool isPosix = true;
+#else
+constexpr bool isPosix = false;
+#endif
 
 const QString company = u"会社名"_qs;
 const QString rights = u"著作権"_qs;
@@ -41,6 +49,7 @@ QString cannotCreate(const QString &path)
     return u"ﾌｧｲﾙ %1 を作成できません"_qs.arg(QDir::toNativeSeparators(path));
 }
 
+#ifdef Q_OS_UNIX
 // Runs `operation` in a child process that file permissions apply to (root
 // drops to nobody there) and returns its exit code.
 int asOrdinaryUser(const std::function<int()> &operation)
@@ -55,6 +64,7 @@ int asOrdinaryUser(const std::function<int()> &operation)
     waitpid(child, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 98;
 }
+#endif
 
 } // namespace
 
@@ -207,6 +217,8 @@ void TestHostile::profileIsDirectory()
 
 void TestHostile::profileIsSymlink()
 {
+    if (!isPosix)
+        QSKIP("needs symbolic links");
     QVERIFY(QDir().mkdir(path(u"shared"_qs)));
     const QString target = path(u"shared/defaults.ini"_qs);
     QVERIFY(writeBytes(target, "[OPTION]\r\nCOMPANY=linked\r\n"));
@@ -219,6 +231,8 @@ void TestHostile::profileIsSymlink()
 
 void TestHostile::profileIsDanglingSymlink()
 {
+    if (!isPosix)
+        QSKIP("needs symbolic links");
     QVERIFY(QFile::link(u"nowhere.ini"_qs, ini()));
     QCOMPARE(DefaultsProfile::ReadDefaults().company, QString());
     QVERIFY(!storeDefaults(u"a"_qs, u"b"_qs));
@@ -237,6 +251,8 @@ void TestHostile::scriptIsDirectory()
 
 void TestHostile::scriptIsSymlink()
 {
+    if (!isPosix)
+        QSKIP("needs symbolic links");
     const QString rc = path(u"Kestrum.rc"_qs);
     QVERIFY(QDir().mkdir(path(u"project"_qs)));
     QVERIFY(writeBytes(path(u"project/version.rc"_qs), "old"));
@@ -253,6 +269,8 @@ void TestHostile::scriptIsSymlink()
 
 void TestHostile::scriptIsDanglingSymlink()
 {
+    if (!isPosix)
+        QSKIP("needs symbolic links");
     const QString rc = path(u"Kestrum.rc"_qs);
     QVERIFY(QFile::link(u"elsewhere.rc"_qs, rc));
     QCOMPARE(makeMessage(m_dir->path()), cannotCreate(rc));
@@ -270,6 +288,9 @@ void TestHostile::directoryWithoutWritePermission_data()
 
 void TestHostile::directoryWithoutWritePermission()
 {
+#ifndef Q_OS_UNIX
+    QSKIP("needs user ids and directory permissions");
+#else
     QFETCH(bool, filesWritable);
     const QString rc = path(u"Kestrum.rc"_qs);
     QVERIFY(writeBytes(ini(), "[OPTION]\r\nCOMPANY=a\r\n"));
@@ -317,6 +338,7 @@ void TestHostile::directoryWithoutWritePermission()
         QCOMPARE(QFile::permissions(file) & ~userBits, fileMode);
     }
     QCOMPARE(filesIn(m_dir->path()), QStringList({ u"Kestrum.ini"_qs, u"Kestrum.rc"_qs }));
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestHostile)

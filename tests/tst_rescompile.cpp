@@ -7,7 +7,6 @@
 #include "TestFiles.h"
 #include "VersionScript.h"
 
-#include <QCoreApplication>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -55,14 +54,11 @@ void writeWrapper(const QString &path, const QString &script)
     QVERIFY(writeBytes(path, wrapper));
 }
 
-// Wine, in a prefix of its own beside this test, in a Japanese locale.
+// Wine in the prefix the test run prepared (WINEPREFIX), in a Japanese
+// locale.
 QProcessEnvironment wineEnvironment()
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(u"WINEPREFIX"_qs,
-                       QCoreApplication::applicationDirPath() + u"/wine-prefix"_qs);
-    environment.insert(u"WINEDEBUG"_qs, u"-all"_qs);
-    environment.insert(u"WINEDLLOVERRIDES"_qs, u"mscoree,mshtml="_qs);
     environment.insert(u"LC_ALL"_qs, u"ja_JP.UTF-8"_qs);
     environment.remove(u"DISPLAY"_qs);
     return environment;
