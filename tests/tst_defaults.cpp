@@ -42,10 +42,11 @@ void TestDefaults::cleanup()
 
 void TestDefaults::applicationDirectoryEndsInSeparator()
 {
-    QCOMPARE(ClsCL0010GF.GetApplicationDirectory(), m_dir->path() + u'/');
+    // In the platform's own spelling: C:\dir\ on Windows.
+    QCOMPARE(ClsCL0010GF.GetApplicationDirectory(), QDir::toNativeSeparators(m_dir->path() + u'/'));
     ClsCL0010GF.setApplicationDirectoryForTesting({});
     const QString real = ClsCL0010GF.GetApplicationDirectory();
-    QCOMPARE(real, QCoreApplication::applicationDirPath() + u'/');
+    QCOMPARE(real, QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + u'/'));
 }
 
 void TestDefaults::missingFileGivesEmptyDefaults()

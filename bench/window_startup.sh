@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Start-up of the real program to its visible main window under Xvfb: the
+# Linux build against Kestrum.exe under Wine (with the Wine server kept
+# running, as it is while any Windows program runs), interleaved runs.
+# Prints the median of each and their ratio.
+# Usage: window_startup.sh <Linux Kestrum> <Kestrum.exe> [runs]
+set -euo pipefail
+linux=$1
+windows=$2
+runs=${3:-15}
+: "${WINEPREFIX:?WINEPREFIX must name a prepared prefix (tests/wine_prefix.sh)}"
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+work=$(mktemp -d)
+trap 'wineserver -k 2>/dev/null || true; kill "${xvfb:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
+cp "$linux" "$work/Kestrum"
+cp "$windows" "$work/Kestrum.exe"
+export XDG_RUNTIME_DIR=$work/runtime QT_QPA_PLATFORM=xcb
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null &
+xvfb=$!
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
+export DISPLAY=":$(cat "$work/display")"
+wineserver -p
+
+# Milliseconds from launch to a visible window titled Kestrum; the program is
+# closed again before the next run.
+measure() {
+    local start end pid
+    start=$(date +%s%N)
+    "$@" >/dev/null 2>&1 &
+    pid=$!
+    xdotool search --sync --onlyvisible --name '^Kestrum$' >/dev/null
+    end=$(date +%s%N)
+    kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null || true
+    echo $(( (end - start) / 1000000 ))
+}
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+measure "$work/Kestrum" >/dev/null; measure wine "$work/Kestrum.exe" >/dev/null # warm up
+for _ in $(seq "$runs"); do
+    measure "$work/Kestrum" >>"$work/linux"
+    measure wine "$work/Kestrum.exe" >>"$work/wine"
+done
+l=$(median <"$work/linux")
+w=$(median <"$work/wine")
+awk -v l="$l" -v w="$w" -v n="$runs" 'BEGIN {
+    printf "start-up to the visible main window, Xvfb, median of %d runs:\n", n
+    printf "  Linux build          %6.0f ms\n", l
+    printf "  Kestrum.exe on Wine  %6.0f ms   %.1f x\n", w, w / l
+}'
