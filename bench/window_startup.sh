@@ -31,7 +31,8 @@ measure() {
     start=$(date +%s%N)
     "$@" >/dev/null 2>&1 &
     pid=$!
-    xdotool search --sync --onlyvisible --name '^Kestrum$' >/dev/null
+    # xdotool's own --sync polls only every half second
+    until xdotool search --onlyvisible --name '^Kestrum$' >/dev/null 2>&1; do sleep 0.005; done
     end=$(date +%s%N)
     kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null || true
     echo $(( (end - start) / 1000000 ))
