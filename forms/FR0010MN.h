@@ -6,8 +6,9 @@
 //   TFrmFR0020DF              the defaults dialog (company, copyright).
 //   TFrmFR0030AB              the about box.
 //
-// Make: MnuMakeClick encodes each edit's text to code page 932 (Cp932), fills
-// the template lines built at start-up (VersionScript), writes Kestrum.rc
+// Make: MnuMakeClick encodes each edit's text to code page 932 (Cp932), checks
+// that a version resource can hold it all, fills the template lines built at
+// start-up (VersionScript), writes Kestrum.rc
 // beside the executable through a temporary file (SafeWrite) and reports the
 // outcome with ClsCL0010GF.ShowInformation. Any failure on the way is a
 // KestrumError whose message is what the user reads.
