@@ -1,8 +1,7 @@
 #include "Cp932.h"
 
-#include "KestrumError.h"
-
 #include "Cp932Codec.h"
+#include "KestrumError.h"
 
 #include <algorithm>
 

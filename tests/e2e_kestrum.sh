@@ -34,7 +34,7 @@ Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null &
 xvfb=$!
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
 export DISPLAY=":$(cat "$work/display")"
-[ -n "$wine" ] || export QT_QPA_PLATFORM=xcb
+export QT_QPA_PLATFORM=xcb # Wine keeps QT_ variables from Windows programs
 export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 
