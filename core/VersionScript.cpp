@@ -53,6 +53,14 @@ qsizetype stringBytes(const char *key, qsizetype characters)
 
 namespace VersionScript {
 
+FieldNames keyNames()
+{
+    FieldNames names;
+    std::transform(keys.begin(), keys.end(), names.begin(),
+                   [](const char *key) { return QString::fromLatin1(key); });
+    return names;
+}
+
 QByteArrayList buildTemplate()
 {
     return {
@@ -125,7 +133,7 @@ qsizetype resourceBytes(const Values &values)
     return 92 + aligned(36 + table) + 68;
 }
 
-void checkSize(const Values &values, const std::array<QString, valueCount> &fieldNames)
+void checkSize(const Values &values, const FieldNames &fieldNames)
 {
     const qsizetype bytes = resourceBytes(values);
     if (bytes <= maxResourceBytes)
@@ -141,8 +149,10 @@ void checkSize(const Values &values, const std::array<QString, valueCount> &fiel
             .arg(bytes));
 }
 
-void make(const QByteArrayList &templateLines, const Values &values, const QString &directory)
+void make(const QByteArrayList &templateLines, const Values &values, const QString &directory,
+          const FieldNames &fieldNames)
 {
+    checkSize(values, fieldNames);
     SafeWrite::replaceFile(directory + QLatin1String(fileName), assemble(templateLines, values));
 }
 

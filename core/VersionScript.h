@@ -27,6 +27,12 @@ constexpr std::array<const char *, valueCount> keys
     = { "CompanyName",    "FileDescription",  "FileVersion", "InternalName",
         "LegalCopyright", "OriginalFilename", "ProductName", "ProductVersion" };
 
+// What the user calls each value, for messages: the labels of its edits.
+using FieldNames = std::array<QString, valueCount>;
+
+// The resource keys as field names, where no labels are at hand.
+FieldNames keyNames();
+
 // The 25 fixed lines; lines 10 to 17 are the open value lines.
 QByteArrayList buildTemplate();
 
@@ -46,11 +52,13 @@ qsizetype resourceBytes(const Values &values);
 // Raises KestrumError when the version resource for `values` would be larger
 // than maxResourceBytes: past it, compilers silently write wrapped lengths.
 // The message names the longest value by its entry in `fieldNames`.
-void checkSize(const Values &values, const std::array<QString, valueCount> &fieldNames);
+void checkSize(const Values &values, const FieldNames &fieldNames);
 
 // Assembles the script and saves it as Kestrum.rc in `directory`, which ends
 // in a separator. Raises KestrumError with the user's message on failure,
-// leaving any earlier Kestrum.rc as it was.
-void make(const QByteArrayList &templateLines, const Values &values, const QString &directory);
+// leaving any earlier Kestrum.rc as it was; values that checkSize refuses are
+// such a failure, so no script that compilers would corrupt is ever written.
+void make(const QByteArrayList &templateLines, const Values &values, const QString &directory,
+          const FieldNames &fieldNames = keyNames());
 
 } // namespace VersionScript

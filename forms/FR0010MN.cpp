@@ -80,13 +80,13 @@ void TFrmFR0010MN::MnuMakeClick()
 {
     try {
         VersionScript::Values values;
-        std::array<QString, VersionScript::valueCount> fieldNames;
+        VersionScript::FieldNames fieldNames;
         for (std::size_t i = 0; i < values.size(); ++i) {
             fieldNames[i] = m_valueLabels[i]->text();
             values[i] = Cp932::encode(m_valueEdits[i]->text(), fieldNames[i]);
         }
-        VersionScript::checkSize(values, fieldNames);
-        VersionScript::make(m_templateLines, values, ClsCL0010GF.GetApplicationDirectory());
+        VersionScript::make(m_templateLines, values, ClsCL0010GF.GetApplicationDirectory(),
+                            fieldNames);
         QCoreApplication::processEvents();
         ClsCL0010GF.ShowInformation(QStringLiteral("作成されました。"));
     } catch (const KestrumError &error) {

@@ -167,18 +167,24 @@ void TestVersionScript::sizeLimit()
     values[field] = character.repeated(count);
     QCOMPARE(VersionScript::resourceBytes(values), bytes);
 
-    std::array<QString, VersionScript::valueCount> names;
+    // Whoever calls make, a script too large for a version resource is
+    // refused and nothing is written.
+    VersionScript::FieldNames names;
     for (int i = 0; i < VersionScript::valueCount; ++i)
         names[i] = u"欄%1"_qs.arg(i);
+    QTemporaryDir dir;
+    const QString script = dir.filePath(u"Kestrum.rc"_qs);
     try {
-        VersionScript::checkSize(values, names);
+        VersionScript::make(VersionScript::buildTemplate(), values, dir.path() + u'/', names);
         QVERIFY(bytes <= VersionScript::maxResourceBytes);
+        QVERIFY(QFileInfo::exists(script));
     } catch (const KestrumError &error) {
         QVERIFY(bytes > VersionScript::maxResourceBytes);
         QCOMPARE(error.message(),
                  u"欄%1 が長すぎます。ﾊﾞｰｼﾞｮﾝ情報は全体で65535ﾊﾞｲﾄまでですが、%2ﾊﾞｲﾄになります。"_qs
                      .arg(field)
                      .arg(bytes));
+        QVERIFY(!QFileInfo::exists(script));
     }
 }
 
