@@ -30,6 +30,13 @@ TFrmFR0010MN::TFrmFR0010MN(QWidget *parent)
     FormLook::setBackground(ui->PnlTop, FormLook::silver);
     FormLook::fitLabels(this);
     setWindowIcon(FormLook::programIcon());
+    // The pictures come with versions for higher display scales, which a
+    // form description cannot hold.
+    ui->MnuMake->setIcon(FormLook::picture(QLatin1String("make")));
+    ui->MnuExit->setIcon(FormLook::picture(QLatin1String("exit")));
+    ui->MnuDefault->setIcon(FormLook::picture(QLatin1String("default")));
+    ui->MnuAbout->setIcon(FormLook::picture(QLatin1String("about")));
+    ui->ImgTitle->setPicture(FormLook::picture(QLatin1String("title")));
 
     m_valueEdits = { ui->EdtCompanyName,  ui->EdtFileDescription, ui->EdtFileVersion,
                      ui->EdtInternalName, ui->EdtLegalCopyright,  ui->EdtOriginalFilename,
@@ -47,6 +54,7 @@ TFrmFR0010MN::TFrmFR0010MN(QWidget *parent)
     connect(ui->MnuExit, &QAction::triggered, this, &TFrmFR0010MN::MnuExitClick);
     connect(ui->MnuDefault, &QAction::triggered, this, &TFrmFR0010MN::MnuDefaultClick);
     connect(ui->MnuAbout, &QAction::triggered, this, &TFrmFR0010MN::MnuAboutClick);
+    FormLook::nameButtons(this);
 
     setFixedSize(ui->ClientArea->width(),
                  ui->ClientArea->height() + menuBar()->sizeHint().height());

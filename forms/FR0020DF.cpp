@@ -20,6 +20,7 @@ TFrmFR0020DF::TFrmFR0020DF(QWidget *parent)
     for (QLabel *label : findChildren<QLabel *>())
         FormLook::setFont(label, 15);
     FormLook::fitLabels(this);
+    FormLook::nameButtons(this);
 
     connect(ui->BtnOK, &QPushButton::clicked, this, &TFrmFR0020DF::BtnOKClick);
     connect(ui->BtnCancel, &QPushButton::clicked, this, &TFrmFR0020DF::BtnCancelClick);

@@ -2,6 +2,7 @@
 #include "ui_FR0030AB.h"
 
 #include "FormLook.h"
+#include "ProgramVersion.h"
 
 #include <QKeyEvent>
 
@@ -13,6 +14,13 @@ TFrmFR0030AB::TFrmFR0030AB(QWidget *parent)
 {
     ui->setupUi(this);
     setFixedSize(size());
+    ui->ProgramIcon->setPicture(FormLook::programIcon());
+    ui->ImgTitle->setPicture(FormLook::picture(QLatin1String("title")));
+    // The version and the copyright are the build's, as in Kestrum.exe's
+    // own version resource.
+    ui->Version->setText(QStringLiteral("Version " KESTRUM_VERSION));
+    ui->Copyright->setText(QStringLiteral(KESTRUM_COPYRIGHT));
+    FormLook::nameButtons(this);
     FormLook::setFont(this, 16);
     FormLook::setBackground(ui->Panel1, FormLook::silver);
     FormLook::setFont(ui->Version, 13);

@@ -5,6 +5,8 @@
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPushButton>
+#include <QToolButton>
 #include <QWindow>
 
 namespace FormLook {
@@ -93,9 +95,45 @@ void setTextColour(QWidget *widget, const QColor &colour)
     widget->setPalette(palette);
 }
 
+QIcon picture(QLatin1String name)
+{
+    QIcon icon(QStringLiteral(":/pictures/%1.xpm").arg(name));
+    for (int percent : { 125, 150, 175, 200 })
+        icon.addFile(QStringLiteral(":/pictures/%1-%2.xpm").arg(name).arg(percent));
+    return icon;
+}
+
 QIcon programIcon()
 {
-    return QIcon(QStringLiteral(":/pictures/kestrum.xpm"));
+    QIcon icon(QStringLiteral(":/pictures/kestrum.xpm"));
+    for (int pixels : { 16, 20, 24, 40, 48, 64 })
+        icon.addFile(QStringLiteral(":/pictures/kestrum-%1.xpm").arg(pixels));
+    icon.addFile(QStringLiteral(":/pictures/kestrum-256.png"));
+    return icon;
+}
+
+namespace {
+
+// `caption` without its access key: "OK(&O)" gives "OK", "&Cancel" "Cancel".
+QString withoutAccessKey(QString caption)
+{
+    const qsizetype amp = caption.indexOf(u'&');
+    if (amp < 0)
+        return caption;
+    if (amp > 0 && caption.at(amp - 1) == u'(' && amp + 3 == caption.size()
+        && caption.endsWith(u')'))
+        return caption.left(amp - 1);
+    return caption.remove(amp, 1);
+}
+
+} // namespace
+
+void nameButtons(QWidget *form)
+{
+    for (QToolButton *button : form->findChildren<QToolButton *>())
+        button->setAccessibleName(button->toolTip());
+    for (QPushButton *button : form->findChildren<QPushButton *>())
+        button->setAccessibleName(withoutAccessKey(button->text()));
 }
 
 void drawAtLeftEdge(QFrame *bevel)

@@ -4,8 +4,10 @@
 #include "FR0020DF.h"
 #include "FR0030AB.h"
 #include "FormTesting.h"
+#include "PictureBox.h"
 #include "TestFiles.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QImage>
 #include <QLabel>
@@ -44,6 +46,43 @@ void triggerAction(QWidget *window, const char *name)
     QVERIFY2(action, name);
     QVERIFY(action->isEnabled());
     action->trigger();
+}
+
+// What a screen reader reads for `widget`.
+QString accessibleName(QWidget *widget)
+{
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(widget);
+    return accessible ? accessible->text(QAccessible::Name) : u"(not accessible)"_qs;
+}
+
+// The 16 colours of the classic Windows palette that every picture keeps to.
+bool isPaletteColour(QRgb pixel)
+{
+    static const QList<QRgb> palette
+        = { 0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080, 0x008080, 0xC0C0C0,
+            0x808080, 0xFF0000, 0x00FF00, 0xFFFF00, 0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF };
+    return palette.contains(pixel & 0xFFFFFF);
+}
+
+// Whether `picture`, laid over `background`, appears pixel for pixel in
+// `image` with its top left corner within `area`.
+bool appearsIn(const QImage &image, const QImage &picture, const QRect &area, QRgb background)
+{
+    for (int top = area.top(); top <= area.bottom(); ++top) {
+        for (int left = area.left(); left <= area.right(); ++left) {
+            bool same = true;
+            for (int y = 0; same && y < picture.height(); ++y) {
+                for (int x = 0; same && x < picture.width(); ++x) {
+                    const QRgb p = picture.pixel(x, y);
+                    const QRgb expected = qAlpha(p) == 0 ? background : p;
+                    same = image.pixel(left + x, top + y) == (expected | 0xFF000000);
+                }
+            }
+            if (same)
+                return true;
+        }
+    }
+    return false;
 }
 
 enum BevelShape { Box, LeftLine };
@@ -90,6 +129,7 @@ private slots:
     void mainWindowLayout();
     void menusAndToolbar_data();
     void menusAndToolbar();
+    void sharpAtEveryScale();
     void enterMovesToNextEdit();
     void enterOpensMenuAfterAltTap();
     void defaultsLoadedAtStart();
@@ -175,10 +215,16 @@ void TestForms::mainWindowLayout()
         QVERIFY(label);
         QCOMPARE(label->text(), captions.at(i));
         QCOMPARE(label->buddy(), field);
+        QCOMPARE(accessibleName(field), captions.at(i));
         QCOMPARE(label->pos(), QPoint(8, editTops[i] + 4));
         QVERIFY2(label->geometry().right() < field->x(), qPrintable(labelName));
     }
     QCOMPARE(child<QWidget>(m_main.get(), "PnlTop")->geometry(), QRect(0, 0, 392, 41));
+    auto *separator = child<QAction>(m_main.get(), "MnuNA");
+    QVERIFY(separator && separator->isSeparator());
+    QCOMPARE(child<QMenu>(m_main.get(), "MnuFile")->actions(),
+             QList<QAction *>({ child<QAction>(m_main.get(), "MnuMake"), separator,
+                                child<QAction>(m_main.get(), "MnuExit") }));
 
     // Centred on the screen by its outer size, frame and title bar included.
     const QRect screen = m_main->screen()->geometry();
@@ -236,6 +282,44 @@ void TestForms::menusAndToolbar()
     QCOMPARE(speedButton->focusPolicy(), Qt::NoFocus);
     QCOMPARE(speedButton->geometry(), QRect(left, 8, 25, 25));
     QVERIFY(!speedButton->icon().isNull());
+    QCOMPARE(accessibleName(speedButton), hint);
+}
+
+// At whatever display scale the test runs (QT_SCALE_FACTOR), each glyph and
+// the title are drawn from the picture made for that scale, one picture pixel
+// to one screen pixel: nothing smoothed, which would mix colours.
+void TestForms::sharpAtEveryScale()
+{
+    openMain();
+    QWidget *panel = child<QWidget>(m_main.get(), "PnlTop");
+    const qreal scale = panel->devicePixelRatio();
+    const int percent = qRound(scale * 100);
+    const QString suffix = percent == 100 ? QString() : u"-%1"_qs.arg(percent);
+    const QImage shot = panel->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QRgb background = panel->palette().color(QPalette::Window).rgb();
+
+    const QList<QPair<const char *, const char *>> pictures = { { "SpbMake", "make" },
+                                                                { "SpbExit", "exit" },
+                                                                { "SpbDefault", "default" },
+                                                                { "SpbAbout", "about" },
+                                                                { "ImgTitle", "title" } };
+    for (const auto &[control, picture] : pictures) {
+        const QRectF logical = child<QWidget>(panel, control)->geometry();
+        const QRect onScreen = QRectF(logical.topLeft() * scale, logical.size() * scale)
+                                   .toAlignedRect()
+                                   .intersected(shot.rect());
+        for (int y = onScreen.top(); y <= onScreen.bottom(); ++y)
+            for (int x = onScreen.left(); x <= onScreen.right(); ++x)
+                QVERIFY2(isPaletteColour(shot.pixel(x, y)),
+                         qPrintable(u"%1 at %2,%3: %4"_qs.arg(QLatin1String(control))
+                                        .arg(x)
+                                        .arg(y)
+                                        .arg(shot.pixel(x, y), 0, 16)));
+        const QImage expected(u":/pictures/%1%2.xpm"_qs.arg(QLatin1String(picture), suffix));
+        QVERIFY(!expected.isNull());
+        const QRect corners(onScreen.topLeft(), onScreen.size() - expected.size() + QSize(1, 1));
+        QVERIFY2(appearsIn(shot, expected, corners, background), control);
+    }
 }
 
 void TestForms::enterMovesToNextEdit()
@@ -408,6 +492,10 @@ void TestForms::defaultsDialogLayout()
         QCOMPARE(child<QPushButton>(modal, "BtnCancel")->text(), u"ｷｬﾝｾﾙ(&C)"_qs);
         QCOMPARE(child<QWidget>(modal, "EdtCompanyName")->geometry(), QRect(72, 80, 233, 21));
         QCOMPARE(child<QWidget>(modal, "BtnCancel")->geometry(), QRect(231, 172, 74, 25));
+        QCOMPARE(accessibleName(edit(modal, "EdtCompanyName")), u"会社名"_qs);
+        QCOMPARE(accessibleName(edit(modal, "EdtLegalCopyright")), u"著作権"_qs);
+        QCOMPARE(accessibleName(child<QWidget>(modal, "BtnOK")), u"OK"_qs);
+        QCOMPARE(accessibleName(child<QWidget>(modal, "BtnCancel")), u"ｷｬﾝｾﾙ"_qs);
 
         // Tab order: company, copyright, OK, Cancel, and round again.
         edit(modal, "EdtCompanyName")->setFocus();
@@ -547,8 +635,10 @@ void TestForms::aboutBox()
         QCOMPARE(child<QLabel>(modal, "Version")->text(), u"Version 1.0.1.0"_qs);
         QCOMPARE(child<QLabel>(modal, "Comments")->text(), u"バージョンリソース作成"_qs);
         QVERIFY(!child<QLabel>(modal, "Copyright")->text().isEmpty());
-        QVERIFY(!child<QLabel>(modal, "ProgramIcon")->pixmap().isNull());
-        QCOMPARE(child<QLabel>(modal, "ImgTitle")->pixmap().size(), QSize(105, 25));
+        QCOMPARE(child<PictureBox>(modal, "ProgramIcon")->picture().availableSizes().size(), 8);
+        QCOMPARE(child<PictureBox>(modal, "ImgTitle")->picture().actualSize(QSize(105, 25)),
+                 QSize(105, 25));
+        QCOMPARE(accessibleName(child<QWidget>(modal, "OKButton")), u"OK"_qs);
         QCOMPARE(QApplication::focusWidget(), child<QWidget>(modal, "OKButton"));
         pressKey(Qt::Key_Escape);
         QVERIFY(modal->isVisible());
