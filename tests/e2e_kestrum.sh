@@ -159,7 +159,21 @@ type_slowly() {
 # Wine drops the first key whose keysym xdotool has just mapped; one typed
 # and erased in the empty first edit takes that loss, whichever way it goes.
 [ -z "$wine" ] || { xdotool key --delay 100 U3042; xdotool key BackSpace; }
-for value in "${values[@]}"; do
+# The first value goes through the clipboard and back: select all, cut and
+# paste from the edit's context menu, paste twice by keyboard, undo the
+# second; any step that failed would leave it empty or doubled.
+type_slowly "${values[0]}"
+xdotool key --delay 200 ctrl+a Menu
+sleep 1
+xdotool key t
+sleep 0.5
+xdotool key Menu
+sleep 1
+xdotool key p
+sleep 0.5
+xdotool key --delay 200 ctrl+v ctrl+z
+xdotool key Return
+for value in "${values[@]:1}"; do
     type_slowly "$value"
     xdotool key Return
 done
@@ -167,7 +181,7 @@ xdotool key alt+f m
 confirm_information
 expected_script "${values[@]}" > "$work/expected.rc"
 same_bytes "$appdir/Kestrum.rc" "$work/expected.rc" || fail "Kestrum.rc differs from what was typed"
-echo "ok: typed values made into Kestrum.rc"
+echo "ok: typed values, cut, pasted and undone, made into Kestrum.rc"
 
 xdotool key alt+o d
 dialog=$(focus_new 'ﾃﾞﾌｫﾙﾄ設定')

@@ -1,12 +1,12 @@
 // Kestrum.exe as Windows presents it, read from the built executable through
 // Windows' own functions: the version resource through the version API (and
 // against what the about box says), the program icon through the icon
-// functions, the manifest as the loader finds it.
+// functions, the manifest as the loader reads it into an activation context.
 #include "FR0030AB.h"
 
 #include <QLabel>
 #include <QTest>
-#include <QXmlStreamReader>
+#include <QUuid>
 
 #include <windows.h>
 
@@ -61,15 +61,18 @@ private slots:
     void icon_data();
     void icon();
     void firstIconGroup();
-    void manifest_data();
-    void manifest();
+    void manifestSettings_data();
+    void manifestSettings();
+    void manifestRunLevelAndSystems();
+    void commonControls6();
 
 private:
     QString versionString(const char *key);
+    QByteArray contextInformation(ULONG infoClass, DWORD assembly = 0);
 
     QByteArray m_versionInfo;
     HMODULE m_module = nullptr;
-    QMultiMap<QString, QString> m_manifest;
+    HANDLE m_context = INVALID_HANDLE_VALUE;
 };
 
 void TestProgram::initTestCase()
@@ -84,31 +87,36 @@ void TestProgram::initTestCase()
                               LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     QVERIFY(m_module);
 
-    // The manifest's elements and attributes as "element" -> text and
-    // "element@attribute" -> value; a manifest that is not well-formed XML
-    // stops the program from starting at all.
-    const QByteArray manifest = resource(m_module, RT_MANIFEST, 1);
-    QVERIFY2(!manifest.isEmpty(), "no RT_MANIFEST 1");
-    QXmlStreamReader xml(manifest);
-    QString element;
-    while (!xml.atEnd()) {
-        const QXmlStreamReader::TokenType token = xml.readNext();
-        if (token == QXmlStreamReader::StartElement) {
-            element = xml.name().toString();
-            for (const QXmlStreamAttribute &attribute : xml.attributes())
-                m_manifest.insert(element + u'@' + attribute.name().toString(),
-                                  attribute.value().toString());
-        } else if (token == QXmlStreamReader::Characters && !xml.isWhitespace()) {
-            m_manifest.insert(element, xml.text().toString());
-        }
-    }
-    QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+    // The manifest as the loader reads it when the program starts; one it
+    // cannot read stops the program from starting at all.
+    ACTCTXW context {};
+    context.cbSize = sizeof context;
+    context.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    context.lpSource = program.c_str();
+    context.lpResourceName = MAKEINTRESOURCEW(1);
+    m_context = CreateActCtxW(&context);
+    QVERIFY2(m_context != INVALID_HANDLE_VALUE, "no manifest that Windows reads");
 }
 
 void TestProgram::cleanupTestCase()
 {
     if (m_module)
         FreeLibrary(m_module);
+    if (m_context != INVALID_HANDLE_VALUE)
+        ReleaseActCtx(m_context);
+}
+
+// What QueryActCtxW says of the manifest's context; `assembly` counts the
+// context's assemblies from 1.
+QByteArray TestProgram::contextInformation(ULONG infoClass, DWORD assembly)
+{
+    DWORD *index = assembly ? &assembly : nullptr;
+    SIZE_T size = 0;
+    QueryActCtxW(0, m_context, index, infoClass, nullptr, 0, &size);
+    QByteArray information(qsizetype(size), 0);
+    if (size == 0 || !QueryActCtxW(0, m_context, index, infoClass, information.data(), size, &size))
+        return {};
+    return information;
 }
 
 QString TestProgram::versionString(const char *key)
@@ -219,33 +227,75 @@ void TestProgram::firstIconGroup()
     DestroyIcon(small);
 }
 
-void TestProgram::manifest_data()
+void TestProgram::manifestSettings_data()
 {
-    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("space");
     QTest::addColumn<QString>("value");
-    QTest::newRow("as invoker") << u"requestedExecutionLevel@level"_qs << u"asInvoker"_qs;
-    QTest::newRow("Windows 7") << u"supportedOS@Id"_qs
-                               << u"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"_qs;
-    QTest::newRow("Windows 8") << u"supportedOS@Id"_qs
-                               << u"{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}"_qs;
-    QTest::newRow("Windows 8.1") << u"supportedOS@Id"_qs
-                                 << u"{1f676c76-80e1-4239-95bb-83d0f6d0da78}"_qs;
-    QTest::newRow("Windows 10, 11")
-        << u"supportedOS@Id"_qs << u"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"_qs;
-    QTest::newRow("per-monitor v2") << u"dpiAwareness"_qs << u"PerMonitorV2"_qs;
-    QTest::newRow("per-monitor, Windows 8.1") << u"dpiAware"_qs << u"true/pm"_qs;
-    QTest::newRow("long paths") << u"longPathAware"_qs << u"true"_qs;
-    QTest::newRow("common controls")
-        << u"assemblyIdentity@name"_qs << u"Microsoft.Windows.Common-Controls"_qs;
-    QTest::newRow("common controls 6") << u"assemblyIdentity@version"_qs << u"6.0.0.0"_qs;
+    const QString smi2005 = u"http://schemas.microsoft.com/SMI/2005/WindowsSettings"_qs;
+    const QString smi2016 = u"http://schemas.microsoft.com/SMI/2016/WindowsSettings"_qs;
+    QTest::newRow("dpiAwareness") << smi2016 << u"PerMonitorV2"_qs;
+    QTest::newRow("dpiAware") << smi2005 << u"true/pm"_qs; // Windows 8.1
+    QTest::newRow("longPathAware") << smi2016 << u"true"_qs;
 }
 
-void TestProgram::manifest()
+void TestProgram::manifestSettings()
 {
-    QFETCH(QString, name);
+    QFETCH(QString, space);
     QFETCH(QString, value);
-    QVERIFY2(m_manifest.values(name).contains(value),
-             qPrintable(m_manifest.values(name).join(u", "_qs)));
+    wchar_t setting[64] = {};
+    SIZE_T written = 0;
+    QVERIFY(QueryActCtxSettingsW(0, m_context, qUtf16Printable(space),
+                                 qUtf16Printable(QString::fromLatin1(QTest::currentDataTag())),
+                                 setting, std::size(setting), &written));
+    QCOMPARE(QString::fromWCharArray(setting), value);
+}
+
+void TestProgram::manifestRunLevelAndSystems()
+{
+    const QByteArray runLevel = contextInformation(RunlevelInformationInActivationContext);
+    QVERIFY(runLevel.size() >= qsizetype(sizeof(ACTIVATION_CONTEXT_RUN_LEVEL_INFORMATION)));
+    const auto *level
+        = reinterpret_cast<const ACTIVATION_CONTEXT_RUN_LEVEL_INFORMATION *>(runLevel.constData());
+    QCOMPARE(level->RunLevel, ACTCTX_RUN_LEVEL_AS_INVOKER);
+    QCOMPARE(level->UiAccess, DWORD(0));
+
+    // The elements' layout differs between Windows versions (later ones add
+    // a MaxVersionTested), so each system's GUID is looked for as it stands.
+    const QByteArray compatibility
+        = contextInformation(CompatibilityInformationInActivationContext);
+    QVERIFY(compatibility.size() >= 4);
+    QCOMPARE(*reinterpret_cast<const DWORD *>(compatibility.constData()), DWORD(4));
+    // Windows 7, 8, 8.1, and 10 and 11.
+    for (const char *system :
+         { "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
+           "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}" }) {
+        const GUID id = QUuid::fromString(QLatin1String(system));
+        QVERIFY2(compatibility.contains(QByteArray(reinterpret_cast<const char *>(&id), sizeof id)),
+                 system);
+    }
+}
+
+// The assemblies of the context: the program itself first, then what its
+// manifest depends on.
+void TestProgram::commonControls6()
+{
+    QStringList identities;
+    for (DWORD index = 1;; ++index) {
+        const QByteArray information
+            = contextInformation(AssemblyDetailedInformationInActivationContext, index);
+        if (information.isEmpty())
+            break;
+        const auto *assembly
+            = reinterpret_cast<const ACTIVATION_CONTEXT_ASSEMBLY_DETAILED_INFORMATION *>(
+                information.constData());
+        identities << QString::fromWCharArray(assembly->lpAssemblyEncodedAssemblyIdentity,
+                                              assembly->ulEncodedAssemblyIdentityLength / 2);
+    }
+    const QString found = identities.join(u'\n');
+    // Windows picks the newest 6.x it has for the 6.0.0.0 the manifest asks for.
+    QVERIFY2(found.contains(u"Common-Controls,processorArchitecture=\"amd64\","
+                            "publicKeyToken=\"6595b64144ccf1df\",type=\"win32\",version=\"6."_qs),
+             qPrintable(found));
 }
 
 QTEST_MAIN(TestProgram)
