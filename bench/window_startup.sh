@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Start-up of the real program to its visible main window under Xvfb: the
-# Linux build against Kestrum.exe under Wine (with the Wine server kept
-# running, as it is while any Windows program runs), interleaved runs.
-# Prints the median of each and their ratio.
-# Usage: window_startup.sh <Linux Kestrum> <Kestrum.exe> [runs]
+# Linux build, Kestrum.exe under Wine (with the Wine server kept running, as
+# it is while any Windows program runs) and, as Kestrum.exe's floor, a window
+# with one Japanese label built with the same static Qt, interleaved runs.
+# Prints the median of each and the ratios.
+# Usage: window_startup.sh <Linux Kestrum> <Kestrum.exe> <floor .exe> [runs]
 set -euo pipefail
 linux=$1
 windows=$2
-runs=${3:-15}
+floor=$3
+runs=${4:-15}
 : "${WINEPREFIX:?WINEPREFIX must name a prepared prefix (tests/wine_prefix.sh)}"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
@@ -15,6 +17,7 @@ work=$(mktemp -d)
 trap 'wineserver -k 2>/dev/null || true; kill "${xvfb:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
 cp "$linux" "$work/Kestrum"
 cp "$windows" "$work/Kestrum.exe"
+cp "$floor" "$work/floor.exe"
 export XDG_RUNTIME_DIR=$work/runtime QT_QPA_PLATFORM=xcb
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 exec 3>"$work/display"
@@ -41,14 +44,18 @@ measure() {
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 measure "$work/Kestrum" >/dev/null; measure wine "$work/Kestrum.exe" >/dev/null # warm up
+measure wine "$work/floor.exe" --stay >/dev/null
 for _ in $(seq "$runs"); do
     measure "$work/Kestrum" >>"$work/linux"
     measure wine "$work/Kestrum.exe" >>"$work/wine"
+    measure wine "$work/floor.exe" --stay >>"$work/floor"
 done
 l=$(median <"$work/linux")
 w=$(median <"$work/wine")
-awk -v l="$l" -v w="$w" -v n="$runs" 'BEGIN {
+f=$(median <"$work/floor")
+awk -v l="$l" -v w="$w" -v f="$f" -v n="$runs" 'BEGIN {
     printf "start-up to the visible main window, Xvfb, median of %d runs:\n", n
-    printf "  Linux build          %6.0f ms\n", l
-    printf "  Kestrum.exe on Wine  %6.0f ms   %.1f x\n", w, w / l
+    printf "  Linux build                    %6.0f ms\n", l
+    printf "  Kestrum.exe on Wine            %6.0f ms   %.1f x the Linux build\n", w, w / l
+    printf "  floor on Wine (one label)      %6.0f ms   Kestrum.exe is %.2f x its floor\n", f, w / f
 }'
