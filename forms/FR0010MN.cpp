@@ -8,6 +8,7 @@
 #include "FR0030AB.h"
 #include "FormLook.h"
 #include "KestrumError.h"
+#include "Pictures.h"
 #include "VersionScript.h"
 
 #include <QKeyEvent>
@@ -29,14 +30,14 @@ TFrmFR0010MN::TFrmFR0010MN(QWidget *parent)
         FormLook::setFont(label, 15);
     FormLook::setBackground(ui->PnlTop, FormLook::silver);
     FormLook::fitLabels(this);
-    setWindowIcon(FormLook::programIcon());
+    setWindowIcon(Pictures::programIcon());
     // The pictures come with versions for higher display scales, which a
     // form description cannot hold.
-    ui->MnuMake->setIcon(FormLook::picture(QLatin1String("make")));
-    ui->MnuExit->setIcon(FormLook::picture(QLatin1String("exit")));
-    ui->MnuDefault->setIcon(FormLook::picture(QLatin1String("default")));
-    ui->MnuAbout->setIcon(FormLook::picture(QLatin1String("about")));
-    ui->ImgTitle->setPicture(FormLook::picture(QLatin1String("title")));
+    ui->MnuMake->setIcon(Pictures::picture(QLatin1String("make")));
+    ui->MnuExit->setIcon(Pictures::picture(QLatin1String("exit")));
+    ui->MnuDefault->setIcon(Pictures::picture(QLatin1String("default")));
+    ui->MnuAbout->setIcon(Pictures::picture(QLatin1String("about")));
+    ui->ImgTitle->setPicture(Pictures::picture(QLatin1String("title")));
 
     m_valueEdits = { ui->EdtCompanyName,  ui->EdtFileDescription, ui->EdtFileVersion,
                      ui->EdtInternalName, ui->EdtLegalCopyright,  ui->EdtOriginalFilename,

@@ -2,6 +2,7 @@
 #include "ui_FR0030AB.h"
 
 #include "FormLook.h"
+#include "Pictures.h"
 #include "ProgramVersion.h"
 
 #include <QKeyEvent>
@@ -14,8 +15,8 @@ TFrmFR0030AB::TFrmFR0030AB(QWidget *parent)
 {
     ui->setupUi(this);
     setFixedSize(size());
-    ui->ProgramIcon->setPicture(FormLook::programIcon());
-    ui->ImgTitle->setPicture(FormLook::picture(QLatin1String("title")));
+    ui->ProgramIcon->setPicture(Pictures::programIcon());
+    ui->ImgTitle->setPicture(Pictures::picture(QLatin1String("title")));
     // The version and the copyright are the build's, as in Kestrum.exe's
     // own version resource.
     ui->Version->setText(QStringLiteral("Version " KESTRUM_VERSION));

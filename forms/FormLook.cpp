@@ -95,23 +95,6 @@ void setTextColour(QWidget *widget, const QColor &colour)
     widget->setPalette(palette);
 }
 
-QIcon picture(QLatin1String name)
-{
-    QIcon icon(QStringLiteral(":/pictures/%1.xpm").arg(name));
-    for (int percent : { 125, 150, 175, 200 })
-        icon.addFile(QStringLiteral(":/pictures/%1-%2.xpm").arg(name).arg(percent));
-    return icon;
-}
-
-QIcon programIcon()
-{
-    QIcon icon(QStringLiteral(":/pictures/kestrum.xpm"));
-    for (int pixels : { 16, 20, 24, 40, 48, 64 })
-        icon.addFile(QStringLiteral(":/pictures/kestrum-%1.xpm").arg(pixels));
-    icon.addFile(QStringLiteral(":/pictures/kestrum-256.png"));
-    return icon;
-}
-
 namespace {
 
 // `caption` without its access key: "OK(&O)" gives "OK", "&Cancel" "Cancel".

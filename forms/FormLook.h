@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QColor>
-#include <QIcon>
+#include <QSize>
 
 class QFrame;
 class QKeyEvent;
@@ -37,14 +37,6 @@ void fitLabels(QWidget *form);
 
 void setBackground(QWidget *widget, const QColor &colour);
 void setTextColour(QWidget *widget, const QColor &colour);
-
-// A toolbar glyph or the title bitmap by name ("make", "title"): the picture
-// for 100 % and the versions drawn for 125, 150, 175 and 200 %, each of which
-// QIcon hands out unscaled at its own display scale.
-QIcon picture(QLatin1String name);
-
-// The program icon at every size it is drawn in, 16 to 256 pixels.
-QIcon programIcon();
 
 // Names each button of `form` for screen readers: a toolbar button by its
 // hint, a push button by its caption without the access key, which the
