@@ -69,18 +69,26 @@ def read_map(path):
     started = False
     output = None
     pending = False  # an input section whose address and size are on the next line
+    heading = None  # an output section whose address and size are on the next line
     with open(path, errors="replace") as lines:
         for line in lines:
             line = line.rstrip("\n")
             if not started:
                 started = line.startswith("Linker script and memory map")
                 continue
-            heading = re.match(r"^(\.\S+)(\s+0x[0-9a-f]+\s+0x([0-9a-f]+))?", line)
-            if heading:
-                output = heading.group(1)
-                if heading.group(3):
-                    sections[output] = int(heading.group(3), 16)
+            named = re.match(r"^(\.\S+)(\s+0x[0-9a-f]+\s+0x([0-9a-f]+))?", line)
+            if named:
+                output = named.group(1)
+                if named.group(3):
+                    sections[output] = int(named.group(3), 16)
+                heading = None if named.group(3) else output
                 continue
+            size = re.match(r"^\s+0x[0-9a-f]+\s+0x([0-9a-f]+)\s*$", line)
+            if heading and size:
+                sections[heading] = int(size.group(1), 16)
+                heading = None
+                continue
+            heading = None
             if re.match(r"^ \.\S+$", line):
                 pending = True
                 continue
@@ -104,6 +112,8 @@ def main():
     print(f"{'part':28}" + "".join(f"{k:>14}" for k in KINDS) + f"{'all':>12}")
     small = collections.Counter()
     for part, counter in sorted(sizes.items(), key=lambda item: -sum(item[1].values())):
+        if not sum(counter.values()):
+            continue
         if sum(counter.values()) < 16384 and part != "Kestrum":
             small.update(counter)
         else:
