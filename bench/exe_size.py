@@ -112,13 +112,13 @@ def main():
     print(f"{'part':28}" + "".join(f"{k:>14}" for k in KINDS) + f"{'all':>12}")
     small = collections.Counter()
     for part, counter in sorted(sizes.items(), key=lambda item: -sum(item[1].values())):
-        if not sum(counter.values()):
-            continue
-        if sum(counter.values()) < 16384 and part != "Kestrum":
+        values = [column(counter, k) for k in KINDS]
+        if 0 < sum(values) < 16384 and part != "Kestrum":
             small.update(counter)
-        else:
-            print_row(part, [column(counter, k) for k in KINDS])
-    print_row("(smaller parts)", [column(small, k) for k in KINDS])
+        elif sum(values):
+            print_row(part, values)
+    if small:
+        print_row("(smaller parts)", [column(small, k) for k in KINDS])
     print_row("sections in all", [column(sections, k) for k in KINDS])
     others = {k: v for k, v in sections.items() if v and not any(k in c.split("+") for c in KINDS)}
     print("other sections: " + ", ".join(f"{k} {v:,}" for k, v in sorted(others.items())))
