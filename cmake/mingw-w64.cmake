@@ -15,9 +15,15 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
+# Stack canaries in every function that keeps an array or takes a local's
+# address, in the static Qt and in Kestrum alike; the link takes GCC's libssp
+# from its static archive, so no libssp-0.dll is needed.
+set(CMAKE_C_FLAGS_INIT "-fstack-protector-strong")
+set(CMAKE_CXX_FLAGS_INIT "-fstack-protector-strong")
+
 # One self-contained executable: the C and C++ runtimes and winpthreads are
 # linked in, so only Windows' own DLLs are needed.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++ -fstack-protector-strong")
 
 find_program(KESTRUM_WINE NAMES wine)
 if(KESTRUM_WINE)
