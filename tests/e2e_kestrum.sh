@@ -4,8 +4,10 @@
 # the dialog, exits through the menu; then checks the bytes of the files.
 # With --wine it drives Kestrum.exe under Wine (in $WINEPREFIX) the same way
 # and expects the same bytes, from a folder whose full path is longer than
-# Windows' old limit of 260 characters. Either way the program must start
-# without printing anything: a Qt warning is a failure.
+# Windows' old limit of 260 characters, with DLLs, plugins and a qt.conf
+# planted beside it and in the current folder (plant_dlls.sh): none of them
+# may be loaded or read. Either way the program must start without printing
+# anything: a Qt warning is a failure.
 # Usage: e2e_kestrum.sh [--wine] <path to the Kestrum executable>
 set -euo pipefail
 export LC_ALL=C.UTF-8 # characters, not bytes, in ${#text}
@@ -16,7 +18,7 @@ if [ "$1" = --wine ]; then
     shift
 fi
 program=$1
-for tool in Xvfb xdotool iconv ${wine:+wine wineserver}; do
+for tool in Xvfb xdotool iconv ${wine:+wine wineserver llvm-readobj-14 x86_64-w64-mingw32-gcc-posix}; do
     command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed"; exit 1; }
 done
 
@@ -130,9 +132,14 @@ expected_script() { # the eight values, as typed
 }
 
 if [ -n "$wine" ]; then
+    mkdir "$work/current"
+    planted=$("$(dirname "$0")/plant_dlls.sh" "$executable" "$appdir" "$work/current")
     # Qt writes its warnings where a debugger would see them unless told to
-    # use stderr; Wine passes WINEQT_ variables on as QT_ ones.
-    LC_ALL=ja_JP.UTF-8 WINEQT_FORCE_STDERR_LOGGING=1 wine "$executable" 2>"$work/stderr" &
+    # use stderr; Wine passes WINEQT_ variables on as QT_ ones. Qt would say
+    # where it looked for plugins.
+    (cd "$work/current" && LC_ALL=ja_JP.UTF-8 WINEQT_FORCE_STDERR_LOGGING=1 WINEQT_DEBUG_PLUGINS=1 \
+        WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-}${planted:+;$planted=n,b}" \
+        exec wine "$executable") 2>"$work/stderr" &
 else
     "$executable" 2>"$work/stderr" &
 fi
@@ -210,6 +217,13 @@ expected_script "${values[@]}" > "$work/expected.rc"
 same_bytes "$appdir/Kestrum.rc" "$work/expected.rc" || fail "the defaults did not come back into the edits"
 echo "ok: defaults reloaded into the main window"
 
+xdotool key alt+h a
+box=$(focus_new 'Version Information')
+xdotool key Return
+gone "$box"
+give_keyboard "$main"
+echo "ok: the about box opens and closes"
+
 xdotool key alt+f x
 status=0
 for _ in $(seq 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.05; done
@@ -231,4 +245,11 @@ else
 fi
 [ ! -s "$work/printed" ] || fail "the program printed: $(head -c 2000 "$work/printed")"
 echo "ok: nothing printed, no Qt warning"
-echo "5 passed, 0 failed"
+passed=6
+if [ -n "$wine" ]; then
+    loaded=$(cd "$work" && find . -name '*.loaded' | sort)
+    [ -z "$loaded" ] || fail "planted DLLs were loaded: $loaded"
+    echo "ok: no planted DLL (${planted:-none}, plugins) loaded"
+    passed=7
+fi
+echo "$passed passed, 0 failed"

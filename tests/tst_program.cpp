@@ -1,14 +1,18 @@
 // Kestrum.exe as Windows presents it, read from the built executable through
 // Windows' own functions: the version resource through the version API (and
 // against what the about box says), the program icon through the icon
-// functions, the manifest as the loader reads it into an activation context.
+// functions, the manifest as the loader reads it into an activation context,
+// and the protections of its PE headers through the image help functions.
 #include "FR0030AB.h"
+#include "TestFiles.h"
 
 #include <QLabel>
 #include <QTest>
 #include <QUuid>
 
 #include <windows.h>
+
+#include <dbghelp.h>
 
 namespace {
 
@@ -44,6 +48,39 @@ QString dotted(DWORD high, DWORD low)
     return u"%1.%2.%3.%4"_qs.arg(HIWORD(high)).arg(LOWORD(high)).arg(HIWORD(low)).arg(LOWORD(low));
 }
 
+// Kestrum.exe's headers and tables as the file holds them.
+class PeImage
+{
+public:
+    explicit PeImage(const QByteArray &bytes)
+        : m_bytes(bytes),
+          m_headers(ImageNtHeader(m_bytes.data()))
+    {
+    }
+    const IMAGE_OPTIONAL_HEADER64 *optional() const
+    {
+        return m_headers ? &reinterpret_cast<const IMAGE_NT_HEADERS64 *>(m_headers)->OptionalHeader
+                         : nullptr;
+    }
+    // Directory `entry` and its size, or null.
+    template<typename T>
+    const T *directory(USHORT entry, ULONG *size = nullptr) const
+    {
+        ULONG unused = 0;
+        PIMAGE_SECTION_HEADER section = nullptr;
+        return static_cast<const T *>(ImageDirectoryEntryToDataEx(
+            m_bytes.data(), FALSE, entry, size ? size : &unused, &section));
+    }
+    const char *at(DWORD rva) const
+    {
+        return static_cast<const char *>(ImageRvaToVa(m_headers, m_bytes.data(), rva, nullptr));
+    }
+
+private:
+    QByteArray m_bytes;
+    PIMAGE_NT_HEADERS m_headers;
+};
+
 } // namespace
 
 class TestProgram : public QObject
@@ -65,6 +102,10 @@ private slots:
     void manifestSettings();
     void manifestRunLevelAndSystems();
     void commonControls6();
+    void protections_data();
+    void protections();
+    void importedDlls_data();
+    void importedDlls();
 
 private:
     QString versionString(const char *key);
@@ -260,19 +301,15 @@ void TestProgram::manifestRunLevelAndSystems()
     QCOMPARE(level->UiAccess, DWORD(0));
 
     // The elements' layout differs between Windows versions (later ones add
-    // a MaxVersionTested), so each system's GUID is looked for as it stands.
+    // a MaxVersionTested), so the system's GUID is looked for as it stands:
+    // Windows 10 and 11, the only systems Qt 6 supports.
     const QByteArray compatibility
         = contextInformation(CompatibilityInformationInActivationContext);
     QVERIFY(compatibility.size() >= 4);
-    QCOMPARE(*reinterpret_cast<const DWORD *>(compatibility.constData()), DWORD(4));
-    // Windows 7, 8, 8.1, and 10 and 11.
-    for (const char *system :
-         { "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
-           "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}" }) {
-        const GUID id = QUuid::fromString(QLatin1String(system));
-        QVERIFY2(compatibility.contains(QByteArray(reinterpret_cast<const char *>(&id), sizeof id)),
-                 system);
-    }
+    QCOMPARE(*reinterpret_cast<const DWORD *>(compatibility.constData()), DWORD(1));
+    const GUID windows10 = QUuid::fromString(u"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}");
+    QVERIFY(compatibility.contains(QByteArray(reinterpret_cast<const char *>(&windows10),
+                                              sizeof windows10)));
 }
 
 // The assemblies of the context: the program itself first, then what its
@@ -296,6 +333,78 @@ void TestProgram::commonControls6()
     QVERIFY2(found.contains(u"Common-Controls,processorArchitecture=\"amd64\","
                             "publicKeyToken=\"6595b64144ccf1df\",type=\"win32\",version=\"6."_qs),
              qPrintable(found));
+}
+
+
+void TestProgram::protections_data()
+{
+    QTest::addColumn<qulonglong>("found");
+    QTest::addColumn<qulonglong>("wanted");
+    const PeImage exe(readBytes(QString::fromStdWString(program)));
+    const IMAGE_OPTIONAL_HEADER64 *header = exe.optional();
+    QVERIFY2(header && header->Magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC, "not a 64-bit executable");
+
+    const auto has = [header](WORD flag) { return qulonglong(header->DllCharacteristics & flag); };
+    QTest::newRow("ASLR (DYNAMIC_BASE)") << has(IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE)
+                                         << qulonglong(IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE);
+    QTest::newRow("high-entropy ASLR") << has(IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA)
+                                       << qulonglong(IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA);
+    QTest::newRow("DEP (NX_COMPAT)") << has(IMAGE_DLLCHARACTERISTICS_NX_COMPAT)
+                                     << qulonglong(IMAGE_DLLCHARACTERISTICS_NX_COMPAT);
+    ULONG relocations = 0;
+    exe.directory<char>(IMAGE_DIRECTORY_ENTRY_BASERELOC, &relocations);
+    QTest::newRow("relocation table") << qulonglong(relocations > 0) << 1ull;
+    QTest::newRow("subsystem version 6.2")
+        << qulonglong(header->MajorSubsystemVersion * 100 + header->MinorSubsystemVersion) << 602ull;
+    // Windows 10 1607 and later search the DLLs the exe imports only here.
+    ULONG size = 0;
+    const auto *loadConfig
+        = exe.directory<IMAGE_LOAD_CONFIG_DIRECTORY64>(IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG, &size);
+    const bool hasFlags = loadConfig && size > offsetof(IMAGE_LOAD_CONFIG_DIRECTORY64, Reserved1);
+    QTest::newRow("load configuration's DependentLoadFlags")
+        << qulonglong(hasFlags ? loadConfig->Reserved1 : 0)
+        << qulonglong(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // The exe is stripped; the link map says whether the canaries' handler
+    // was linked, which it is only when compiled code checks a canary.
+    const QByteArray map = readBytes(QString::fromUtf8(KESTRUM_MAP));
+    QTest::newRow("stack protector (__stack_chk_fail linked)")
+        << qulonglong(map.contains("libssp.a(ssp.o)") && map.contains(" __stack_chk_fail\n"))
+        << 1ull;
+}
+
+void TestProgram::protections()
+{
+    QFETCH(qulonglong, found);
+    QFETCH(qulonglong, wanted);
+    QCOMPARE(found, wanted);
+}
+
+// Every DLL Kestrum.exe imports, directly or lazily; Windows searches the
+// program's folder for a direct import unless it is a KnownDLL.
+void TestProgram::importedDlls_data()
+{
+    QTest::addColumn<bool>("lazily");
+    const PeImage exe(readBytes(QString::fromStdWString(program)));
+    QVERIFY(exe.optional());
+    const auto *direct
+        = exe.directory<IMAGE_IMPORT_DESCRIPTOR>(IMAGE_DIRECTORY_ENTRY_IMPORT);
+    QVERIFY2(direct && direct->Name, "no import table");
+    for (; direct->Name; ++direct)
+        QTest::newRow(exe.at(direct->Name)) << false;
+    const auto *lazy
+        = exe.directory<IMAGE_DELAYLOAD_DESCRIPTOR>(IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT);
+    QVERIFY2(lazy && lazy->DllNameRVA, "no delay-import table");
+    for (; lazy->DllNameRVA; ++lazy)
+        QTest::newRow(exe.at(lazy->DllNameRVA)) << true;
+}
+
+void TestProgram::importedDlls()
+{
+    QFETCH(bool, lazily);
+    const QString dll = QString::fromLatin1(QTest::currentDataTag()).toLower();
+    const QList<QByteArray> known = readBytes(KESTRUM_TEST_DATA "/known-dlls.txt").split('\n');
+    QVERIFY2(lazily || known.contains(dll.toLatin1()) || dll.startsWith(u"api-ms-win-"),
+             "imported directly but not one of Windows' KnownDLLs: it must be delay-loaded");
 }
 
 QTEST_MAIN(TestProgram)
