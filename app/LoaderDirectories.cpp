@@ -21,5 +21,6 @@ extern "C" constinit const IMAGE_LOAD_CONFIG_DIRECTORY64 _load_config_used = loa
 // section named .text$2, which ld places side by side; this empty descriptor
 // sorts right after them and ends the table. Aligned as they are, so that
 // no padding comes between.
-extern "C" __attribute__((section(".text$2z"))) alignas(16) const unsigned char
-    kestrumDelayImportEnd[32] = {};
+extern "C" __attribute__((section(".text$2z"))) alignas(16) const
+    unsigned char kestrumDelayImportEnd[32]
+    = {};

@@ -48,39 +48,6 @@ QString dotted(DWORD high, DWORD low)
     return u"%1.%2.%3.%4"_qs.arg(HIWORD(high)).arg(LOWORD(high)).arg(HIWORD(low)).arg(LOWORD(low));
 }
 
-// Kestrum.exe's headers and tables as the file holds them.
-class PeImage
-{
-public:
-    explicit PeImage(const QByteArray &bytes)
-        : m_bytes(bytes),
-          m_headers(ImageNtHeader(m_bytes.data()))
-    {
-    }
-    const IMAGE_OPTIONAL_HEADER64 *optional() const
-    {
-        return m_headers ? &reinterpret_cast<const IMAGE_NT_HEADERS64 *>(m_headers)->OptionalHeader
-                         : nullptr;
-    }
-    // Directory `entry` and its size, or null.
-    template<typename T>
-    const T *directory(USHORT entry, ULONG *size = nullptr) const
-    {
-        ULONG unused = 0;
-        PIMAGE_SECTION_HEADER section = nullptr;
-        return static_cast<const T *>(ImageDirectoryEntryToDataEx(
-            m_bytes.data(), FALSE, entry, size ? size : &unused, &section));
-    }
-    const char *at(DWORD rva) const
-    {
-        return static_cast<const char *>(ImageRvaToVa(m_headers, m_bytes.data(), rva, nullptr));
-    }
-
-private:
-    QByteArray m_bytes;
-    PIMAGE_NT_HEADERS m_headers;
-};
-
 } // namespace
 
 class TestProgram : public QObject
@@ -110,8 +77,12 @@ private slots:
 private:
     QString versionString(const char *key);
     QByteArray contextInformation(ULONG infoClass, DWORD assembly = 0);
+    const void *peDirectory(USHORT entry, ULONG *size = nullptr);
+    const char *peName(DWORD rva);
 
     QByteArray m_versionInfo;
+    QByteArray m_image; // the file's bytes, read through the image help functions
+    IMAGE_NT_HEADERS64 *m_headers = nullptr;
     HMODULE m_module = nullptr;
     HANDLE m_context = INVALID_HANDLE_VALUE;
 };
@@ -123,6 +94,11 @@ void TestProgram::initTestCase()
     QVERIFY2(size > 0, "GetFileVersionInfoSizeW finds no version resource");
     m_versionInfo.resize(size);
     QVERIFY(GetFileVersionInfoW(program.c_str(), 0, size, m_versionInfo.data()));
+
+    m_image = readBytes(QString::fromStdWString(program));
+    m_headers = reinterpret_cast<IMAGE_NT_HEADERS64 *>(ImageNtHeader(m_image.data()));
+    QVERIFY2(m_headers && m_headers->OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC,
+             "not a 64-bit executable");
 
     m_module = LoadLibraryExW(program.c_str(), nullptr,
                               LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
@@ -158,6 +134,21 @@ QByteArray TestProgram::contextInformation(ULONG infoClass, DWORD assembly)
     if (size == 0 || !QueryActCtxW(0, m_context, index, infoClass, information.data(), size, &size))
         return {};
     return information;
+}
+
+// Data directory `entry` of the file, or null.
+const void *TestProgram::peDirectory(USHORT entry, ULONG *size)
+{
+    ULONG unused = 0;
+    PIMAGE_SECTION_HEADER section = nullptr;
+    return ImageDirectoryEntryToDataEx(m_image.data(), FALSE, entry, size ? size : &unused,
+                                       &section);
+}
+
+const char *TestProgram::peName(DWORD rva)
+{
+    return static_cast<const char *>(
+        ImageRvaToVa(reinterpret_cast<PIMAGE_NT_HEADERS>(m_headers), m_image.data(), rva, nullptr));
 }
 
 QString TestProgram::versionString(const char *key)
@@ -308,8 +299,8 @@ void TestProgram::manifestRunLevelAndSystems()
     QVERIFY(compatibility.size() >= 4);
     QCOMPARE(*reinterpret_cast<const DWORD *>(compatibility.constData()), DWORD(1));
     const GUID windows10 = QUuid::fromString(u"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}");
-    QVERIFY(compatibility.contains(QByteArray(reinterpret_cast<const char *>(&windows10),
-                                              sizeof windows10)));
+    QVERIFY(compatibility.contains(
+        QByteArray(reinterpret_cast<const char *>(&windows10), sizeof windows10)));
 }
 
 // The assemblies of the context: the program itself first, then what its
@@ -335,36 +326,28 @@ void TestProgram::commonControls6()
              qPrintable(found));
 }
 
-
 void TestProgram::protections_data()
 {
     QTest::addColumn<qulonglong>("found");
     QTest::addColumn<qulonglong>("wanted");
-    const PeImage exe(readBytes(QString::fromStdWString(program)));
-    const IMAGE_OPTIONAL_HEADER64 *header = exe.optional();
-    QVERIFY2(header && header->Magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC, "not a 64-bit executable");
-
-    const auto has = [header](WORD flag) { return qulonglong(header->DllCharacteristics & flag); };
-    QTest::newRow("ASLR (DYNAMIC_BASE)") << has(IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE)
-                                         << qulonglong(IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE);
-    QTest::newRow("high-entropy ASLR") << has(IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA)
-                                       << qulonglong(IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA);
-    QTest::newRow("DEP (NX_COMPAT)") << has(IMAGE_DLLCHARACTERISTICS_NX_COMPAT)
-                                     << qulonglong(IMAGE_DLLCHARACTERISTICS_NX_COMPAT);
+    const IMAGE_OPTIONAL_HEADER64 &header = m_headers->OptionalHeader;
+    for (const auto &[name, flag] :
+         { std::pair { "ASLR (DYNAMIC_BASE)", IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE },
+           { "high-entropy ASLR", IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA },
+           { "DEP (NX_COMPAT)", IMAGE_DLLCHARACTERISTICS_NX_COMPAT } })
+        QTest::newRow(name) << qulonglong(header.DllCharacteristics & flag) << qulonglong(flag);
     ULONG relocations = 0;
-    exe.directory<char>(IMAGE_DIRECTORY_ENTRY_BASERELOC, &relocations);
+    peDirectory(IMAGE_DIRECTORY_ENTRY_BASERELOC, &relocations);
     QTest::newRow("relocation table") << qulonglong(relocations > 0) << 1ull;
     QTest::newRow("subsystem version 6.2")
-        << qulonglong(header->MajorSubsystemVersion * 100 + header->MinorSubsystemVersion) << 602ull;
-    // Windows 10 1607 and later search the DLLs the exe imports only here.
+        << qulonglong(header.MajorSubsystemVersion * 100 + header.MinorSubsystemVersion) << 602ull;
     ULONG size = 0;
-    const auto *loadConfig
-        = exe.directory<IMAGE_LOAD_CONFIG_DIRECTORY64>(IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG, &size);
-    const bool hasFlags = loadConfig && size > offsetof(IMAGE_LOAD_CONFIG_DIRECTORY64, Reserved1);
+    const auto *config = static_cast<const IMAGE_LOAD_CONFIG_DIRECTORY64 *>(
+        peDirectory(IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG, &size));
+    const bool hasFlags = config && size > offsetof(IMAGE_LOAD_CONFIG_DIRECTORY64, Reserved1);
     QTest::newRow("load configuration's DependentLoadFlags")
-        << qulonglong(hasFlags ? loadConfig->Reserved1 : 0)
-        << qulonglong(LOAD_LIBRARY_SEARCH_SYSTEM32);
-    // The exe is stripped; the link map says whether the canaries' handler
+        << qulonglong(hasFlags ? config->Reserved1 : 0) << qulonglong(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // The exe is stripped; its link map says whether the canaries' handler
     // was linked, which it is only when compiled code checks a canary.
     const QByteArray map = readBytes(QString::fromUtf8(KESTRUM_MAP));
     QTest::newRow("stack protector (__stack_chk_fail linked)")
@@ -384,18 +367,16 @@ void TestProgram::protections()
 void TestProgram::importedDlls_data()
 {
     QTest::addColumn<bool>("lazily");
-    const PeImage exe(readBytes(QString::fromStdWString(program)));
-    QVERIFY(exe.optional());
     const auto *direct
-        = exe.directory<IMAGE_IMPORT_DESCRIPTOR>(IMAGE_DIRECTORY_ENTRY_IMPORT);
+        = static_cast<const IMAGE_IMPORT_DESCRIPTOR *>(peDirectory(IMAGE_DIRECTORY_ENTRY_IMPORT));
     QVERIFY2(direct && direct->Name, "no import table");
     for (; direct->Name; ++direct)
-        QTest::newRow(exe.at(direct->Name)) << false;
-    const auto *lazy
-        = exe.directory<IMAGE_DELAYLOAD_DESCRIPTOR>(IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT);
+        QTest::newRow(peName(direct->Name)) << false;
+    const auto *lazy = static_cast<const IMAGE_DELAYLOAD_DESCRIPTOR *>(
+        peDirectory(IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT));
     QVERIFY2(lazy && lazy->DllNameRVA, "no delay-import table");
     for (; lazy->DllNameRVA; ++lazy)
-        QTest::newRow(exe.at(lazy->DllNameRVA)) << true;
+        QTest::newRow(peName(lazy->DllNameRVA)) << true;
 }
 
 void TestProgram::importedDlls()
