@@ -137,9 +137,9 @@ if [ -n "$wine" ]; then
     # Qt writes its warnings where a debugger would see them unless told to
     # use stderr; Wine passes WINEQT_ variables on as QT_ ones. Qt would say
     # where it looked for plugins.
-    (cd "$work/current" && LC_ALL=ja_JP.UTF-8 WINEQT_FORCE_STDERR_LOGGING=1 WINEQT_DEBUG_PLUGINS=1 \
-        WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-}${planted:+;$planted=n,b}" \
-        exec wine "$executable") 2>"$work/stderr" &
+    (cd "$work/current" && exec env LC_ALL=ja_JP.UTF-8 WINEQT_FORCE_STDERR_LOGGING=1 \
+        WINEQT_DEBUG_PLUGINS=1 WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-}${planted:+;$planted=n,b}" \
+        wine "$executable") 2>"$work/stderr" &
 else
     "$executable" 2>"$work/stderr" &
 fi

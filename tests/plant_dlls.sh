@@ -7,6 +7,14 @@
 # writes <its path>.loaded when something loads it. Prints the planted DLLs'
 # names, comma-separated, for WINEDLLOVERRIDES: under Wine, "name=n,b" makes
 # the loader search for them as Windows does, the program's folder first.
+#
+# Left out of that list, though planted: what Wine's own user32 takes for
+# itself while it starts, before main() runs. It imports VERSION and loads
+# UxTheme through the plain search path, so under Wine they would come from
+# the program's folder whatever the program does. On Windows user32 is a
+# KnownDLL, which neither imports VERSION nor searches the program's folder;
+# there only the program's own imports could take them, and tst_program's
+# check of the import tables covers those.
 # Usage: plant_dlls.sh <Kestrum.exe> <folder>...
 set -euo pipefail
 exe=$1
@@ -41,7 +49,9 @@ llvm-readobj-14 --coff-imports "$exe" | awk '
     /^ *Name: / { dll = tolower($2) }
     /^ *Symbol: / { print dll, $2 }' >"$work/imports"
 known=$(grep -v '^#' "$here/data/known-dlls.txt")
+wine_own="version.dll uxtheme.dll"
 names=()
+searched=()
 for dll in $(cut -d' ' -f1 "$work/imports" | sort -u); do
     grep -qx "$dll" <<<"$known" && continue
     [[ $dll == api-ms-win-* ]] && continue
@@ -49,6 +59,7 @@ for dll in $(cut -d' ' -f1 "$work/imports" | sort -u); do
       awk -v dll="$dll" '$1 == dll { print $2 "=planted" }' "$work/imports"; } >"$work/${dll%.dll}.def"
     x86_64-w64-mingw32-gcc-posix -shared -O2 -o "$work/$dll" "$work/planted.c" "$work/${dll%.dll}.def"
     names+=("${dll%.dll}")
+    [[ " $wine_own " == *" $dll "* ]] || searched+=("${dll%.dll}")
 done
 x86_64-w64-mingw32-gcc-posix -shared -O2 -o "$work/plugin.dll" "$work/planted.c"
 
@@ -59,4 +70,4 @@ for folder in "$@"; do
     cp "$work/plugin.dll" "$folder/styles/qwindowsvistastyle.dll"
     printf '[Platforms]\r\nWindowsArguments=planted-by-a-test\r\n' >"$folder/qt.conf"
 done
-(IFS=,; echo "${names[*]}")
+(IFS=,; echo "${searched[*]}")
