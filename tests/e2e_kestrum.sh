@@ -247,8 +247,9 @@ fi
 echo "ok: nothing printed, no Qt warning"
 passed=6
 if [ -n "$wine" ]; then
-    loaded=$(cd "$work" && find . -name '*.loaded' | sort)
-    [ -z "$loaded" ] || fail "planted DLLs were loaded: $loaded"
+    loaded=$(find "$appdir" "$work/current" -name '*.loaded' | sort \
+        | sed -e "s|^$appdir/|beside the program: |" -e "s|^$work/current/|in the current folder: |")
+    [ -z "$loaded" ] || fail "planted code was loaded:"$'\n'"$loaded"
     echo "ok: no planted DLL (${planted:-none}, plugins) loaded"
     passed=7
 fi
