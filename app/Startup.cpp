@@ -12,6 +12,7 @@ int runKestrum()
     try {
         QApplication::setApplicationName(QStringLiteral("Kestrum"));
         FormLook::useJapaneseFont();
+        FormLook::useJapaneseTexts();
         TFrmFR0010MN window;
         FrmFR0010MN = &window;
         window.show();

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QToolButton>
+#include <QTranslator>
 #include <QWindow>
 
 namespace FormLook {
@@ -40,6 +41,13 @@ void useJapaneseFont()
     QFont font(japaneseFamily());
     font.setPixelSize(13);
     QApplication::setFont(font);
+}
+
+void useJapaneseTexts()
+{
+    auto *texts = new QTranslator(qApp);
+    if (texts->load(QStringLiteral(":/translations/toolkit_ja.qm")))
+        QCoreApplication::installTranslator(texts);
 }
 
 void setFont(QWidget *widget, int pixels)

@@ -26,6 +26,11 @@ inline const QColor yellow { 0xFF, 0xFF, 0x00 };
 // for fallbacks, which is most of what a first frame would cost.
 void useJapaneseFont();
 
+// Makes the texts Qt itself draws (the edits' context menu, message-box
+// buttons) Japanese, as Japanese Windows words them, whatever language the
+// program was started in.
+void useJapaneseTexts();
+
 // The Japanese font with characters `pixels` high, on `widget` and its children
 // that do not set their own.
 void setFont(QWidget *widget, int pixels);

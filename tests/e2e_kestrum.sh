@@ -166,19 +166,21 @@ type_slowly() {
 # Wine drops the first key whose keysym xdotool has just mapped; one typed
 # and erased in the empty first edit takes that loss, whichever way it goes.
 [ -z "$wine" ] || { xdotool key --delay 100 U3042; xdotool key BackSpace; }
-# The first value goes through the clipboard and back: select all, cut and
-# paste from the edit's context menu, paste twice by keyboard, undo the
-# second; any step that failed would leave it empty or doubled.
+# The first value goes through the clipboard and back: from the edit's
+# context menu select all, cut and paste; paste again by keyboard and undo
+# that; from the menu select all and delete, and undo that. Any step that
+# failed would leave the value empty or doubled. The menu is the Japanese one:
+# すべて選択(A) and 削除(D) have access keys there, as in Japanese Windows'
+# edit menu, and none in Qt's English one.
+edit_menu() { xdotool key Menu; sleep 1; xdotool key "$1"; sleep 0.5; }
 type_slowly "${values[0]}"
-xdotool key --delay 200 ctrl+a Menu
-sleep 1
-xdotool key t
-sleep 0.5
-xdotool key Menu
-sleep 1
-xdotool key p
-sleep 0.5
+edit_menu a
+edit_menu t
+edit_menu p
 xdotool key --delay 200 ctrl+v ctrl+z
+edit_menu a
+edit_menu d
+xdotool key ctrl+z
 xdotool key Return
 for value in "${values[@]:1}"; do
     type_slowly "$value"
