@@ -20,7 +20,9 @@ int runKestrum()
         FrmFR0010MN = nullptr;
     } catch (const KestrumError &error) {
         FrmFR0010MN = nullptr;
-        QMessageBox::critical(nullptr, QStringLiteral("Kestrum"), error.message() + u'.');
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Kestrum"), error.message() + u'.');
+        box.setTextFormat(Qt::PlainText); // the message may quote a path
+        box.exec();
     }
     return 0;
 }

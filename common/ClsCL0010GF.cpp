@@ -27,6 +27,8 @@ void TClsCL0010GF::ShowInformation(const QString &text) const
     QMessageBox box(QMessageBox::Information, QStringLiteral("Kestrum"), text, QMessageBox::Ok,
                     QApplication::activeWindow());
     box.setObjectName(QStringLiteral("InformationBox"));
+    // A message may quote a path or a typed value; "<b>" in one is text.
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 

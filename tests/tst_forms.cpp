@@ -450,6 +450,7 @@ void TestForms::realInformationBox()
         QVERIFY(box);
         QCOMPARE(box->windowTitle(), u"Kestrum"_qs);
         QCOMPARE(box->text(), u"作成されました。"_qs);
+        QCOMPARE(box->textFormat(), Qt::PlainText); // a quoted "<b>" stays text
         QCOMPARE(box->icon(), QMessageBox::Information);
         QCOMPARE(box->standardButtons(), QMessageBox::Ok);
         QCOMPARE(box->button(QMessageBox::Ok)->text(), u"OK"_qs);
