@@ -50,8 +50,14 @@ foreach(name IN LISTS KESTRUM_DELAY_LOADED)
     list(REMOVE_DUPLICATES thunks)
     list(JOIN thunks "\n" exports)
     file(WRITE ${delay_dir}/${name}.def "LIBRARY \"${dll}\"\nEXPORTS\n${exports}\n")
-    execute_process(COMMAND ${KESTRUM_DLLTOOL} --input-def ${name}.def --dllname ${dll}
+    # dlltool's assembler leaves temporary files behind; here, not in /tmp.
+    execute_process(COMMAND ${CMAKE_COMMAND} -E env TMPDIR=${delay_dir}
+                            ${KESTRUM_DLLTOOL} --input-def ${name}.def --dllname ${dll}
                             --temp-prefix delay_${name} --output-delaylib lib${name}.a
         WORKING_DIRECTORY ${delay_dir} COMMAND_ERROR_IS_FATAL ANY)
 endforeach()
-link_directories(BEFORE ${delay_dir})
+# Named relative to the build folder, where Ninja links: ld orders the import
+# tables by the full name of the library each piece came from, so an absolute
+# name would put them before or after mingw-w64's own depending on where the
+# checkout lies.
+add_link_options(-Ldelay-load)
