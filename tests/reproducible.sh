@@ -18,7 +18,12 @@ fail() {
 
 scripts/windows
 qt=$(scripts/windows-qt)
-work=$(mktemp -d "${TMPDIR:-/tmp}/kestrum-copy.XXXXXX")
+# ld lays out some tables in the order of its input files' full names, so the
+# copy goes where its path sorts on the other side of the system libraries'
+# folder from this checkout's.
+base=/tmp
+[ "$(printf '%s\n' "$root/" /usr/lib/gcc/ | LC_ALL=C sort | head -1)" = /usr/lib/gcc/ ] || base=/var/tmp
+work=$(mktemp -d "$base/kestrum-copy.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 copy=$work/source
 mkdir "$copy"
