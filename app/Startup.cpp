@@ -3,6 +3,7 @@
 #include "FR0010MN.h"
 #include "FormLook.h"
 #include "KestrumError.h"
+#include "ToolkitTexts.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -12,7 +13,7 @@ int runKestrum()
     try {
         QApplication::setApplicationName(QStringLiteral("Kestrum"));
         FormLook::useJapaneseFont();
-        FormLook::useJapaneseTexts();
+        ToolkitTexts::useJapanese();
         TFrmFR0010MN window;
         FrmFR0010MN = &window;
         window.show();

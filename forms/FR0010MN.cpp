@@ -6,6 +6,7 @@
 #include "DefaultsProfile.h"
 #include "FR0020DF.h"
 #include "FR0030AB.h"
+#include "FormKeys.h"
 #include "FormLook.h"
 #include "KestrumError.h"
 #include "Pictures.h"
@@ -154,13 +155,13 @@ bool TFrmFR0010MN::eventFilter(QObject *watched, QEvent *event)
 // last to the first, and never reaches the control itself.
 bool TFrmFR0010MN::FormKeyPress(QObject *watched, QEvent *event)
 {
-    if (event->type() != QEvent::KeyPress || !FormLook::isInside(watched, this))
+    if (event->type() != QEvent::KeyPress || !FormKeys::isInside(watched, this))
         return false;
     // The menu bar in keyboard mode (Alt tapped) takes Enter to open the
     // highlighted menu; menus run their own keys.
     if (qobject_cast<QMenuBar *>(watched))
         return false;
-    if (!FormLook::isEnter(static_cast<QKeyEvent *>(event), Qt::ShiftModifier))
+    if (!FormKeys::isEnter(static_cast<QKeyEvent *>(event), Qt::ShiftModifier))
         return false;
     focusNextChild();
     return true;

@@ -3,6 +3,7 @@
 
 #include "ClsCL0010GF.h"
 #include "DefaultsProfile.h"
+#include "FormKeys.h"
 #include "FormLook.h"
 #include "KestrumError.h"
 
@@ -70,15 +71,15 @@ bool TFrmFR0020DF::eventFilter(QObject *watched, QEvent *event)
 // focus stays where it is. Shift+Enter moves the focus to the next control.
 bool TFrmFR0020DF::FormKeyPress(QObject *watched, QEvent *event)
 {
-    if (event->type() != QEvent::KeyPress || !FormLook::isInside(watched, this))
+    if (event->type() != QEvent::KeyPress || !FormKeys::isInside(watched, this))
         return false;
     const auto *key = static_cast<QKeyEvent *>(event);
-    if (FormLook::isEnter(key)) {
+    if (FormKeys::isEnter(key)) {
         auto *focused = qobject_cast<QPushButton *>(focusWidget());
         (focused ? focused : ui->BtnOK)->click();
         return true;
     }
-    if (FormLook::isEnter(key, Qt::ShiftModifier)) {
+    if (FormKeys::isEnter(key, Qt::ShiftModifier)) {
         focusNextChild();
         return true;
     }

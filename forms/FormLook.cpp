@@ -3,11 +3,9 @@
 #include <QApplication>
 #include <QFontDatabase>
 #include <QFrame>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QToolButton>
-#include <QTranslator>
 #include <QWindow>
 
 namespace FormLook {
@@ -41,13 +39,6 @@ void useJapaneseFont()
     QFont font(japaneseFamily());
     font.setPixelSize(13);
     QApplication::setFont(font);
-}
-
-void useJapaneseTexts()
-{
-    auto *texts = new QTranslator(qApp);
-    if (texts->load(QStringLiteral(":/translations/toolkit_ja.qm")))
-        QCoreApplication::installTranslator(texts);
 }
 
 void setFont(QWidget *widget, int pixels)
@@ -138,18 +129,6 @@ QSize outerSize(QWidget *window)
     window->winId();
     const QMargins frame = window->windowHandle()->frameMargins();
     return window->size() + QSize(frame.left() + frame.right(), frame.top() + frame.bottom());
-}
-
-bool isInside(const QObject *object, const QWidget *window)
-{
-    return object->isWidgetType() && static_cast<const QWidget *>(object)->window() == window;
-}
-
-bool isEnter(const QKeyEvent *event, Qt::KeyboardModifiers allowed)
-{
-    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
-    return enter && (modifiers & ~allowed) == Qt::NoModifier;
 }
 
 } // namespace FormLook

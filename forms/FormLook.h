@@ -4,11 +4,10 @@
 #include <QSize>
 
 class QFrame;
-class QKeyEvent;
-class QObject;
 class QWidget;
 
-// What the three windows share of their looks and their keys.
+// What the three windows share of their looks: fonts, colours, bevels and
+// labels that fit their text.
 namespace FormLook {
 
 // A fixed dialog border: of the title-bar buttons only the close box.
@@ -25,11 +24,6 @@ inline const QColor yellow { 0xFF, 0xFF, 0x00 };
 // Naming an installed family outright also spares the font system a search
 // for fallbacks, which is most of what a first frame would cost.
 void useJapaneseFont();
-
-// Makes the texts Qt itself draws (the edits' context menu, message-box
-// buttons) Japanese, as Japanese Windows words them, whatever language the
-// program was started in.
-void useJapaneseTexts();
 
 // The Japanese font with characters `pixels` high, on `widget` and its children
 // that do not set their own.
@@ -56,11 +50,5 @@ void drawAtLeftEdge(QFrame *bevel);
 // it is created here; where the frame is known only once the window is shown
 // (X11 under a window manager) this is the inner size.
 QSize outerSize(QWidget *window);
-
-// Whether `object` is `window` or a widget inside it.
-bool isInside(const QObject *object, const QWidget *window);
-
-// Whether `event` is Enter (either key) with no modifier beyond `allowed`.
-bool isEnter(const QKeyEvent *event, Qt::KeyboardModifiers allowed = Qt::NoModifier);
 
 } // namespace FormLook

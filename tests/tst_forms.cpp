@@ -3,10 +3,10 @@
 #include "FR0010MN.h"
 #include "FR0020DF.h"
 #include "FR0030AB.h"
-#include "FormLook.h"
 #include "FormTesting.h"
 #include "PictureBox.h"
 #include "TestFiles.h"
+#include "ToolkitTexts.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -171,7 +171,7 @@ private:
 
 void TestForms::initTestCase()
 {
-    FormLook::useJapaneseTexts();
+    ToolkitTexts::useJapanese();
 }
 
 void TestForms::init()
