@@ -28,14 +28,25 @@ export DISPLAY=":$(cat "$work/display")"
 wineserver -p
 
 # Milliseconds from launch to a visible window titled Kestrum; the program is
-# closed again before the next run.
+# closed again before the next run. A launch that shows no window within the
+# time limit stops the benchmark, naming it.
+limit=60
+launches=0
 measure() {
     local start end pid
+    launches=$((launches + 1))
     start=$(date +%s%N)
     "$@" >/dev/null 2>&1 &
     pid=$!
     # xdotool's own --sync polls only every half second
-    until xdotool search --onlyvisible --name '^Kestrum$' >/dev/null 2>&1; do sleep 0.005; done
+    until xdotool search --onlyvisible --name '^Kestrum$' >/dev/null 2>&1; do
+        if [ $(( $(date +%s%N) - start )) -gt $((limit * 1000000000)) ]; then
+            kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null || true
+            echo "window_startup.sh: launch $launches ($*) showed no window within $limit s" >&2
+            exit 1
+        fi
+        sleep 0.005
+    done
     end=$(date +%s%N)
     kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null || true
     echo $(( (end - start) / 1000000 ))

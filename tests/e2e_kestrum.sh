@@ -5,8 +5,8 @@
 # With --wine it drives Kestrum.exe under Wine (in $WINEPREFIX) the same way
 # and expects the same bytes, from a folder whose full path is longer than
 # Windows' old limit of 260 characters, with DLLs, plugins and a qt.conf
-# planted beside it and in the current folder (plant_dlls.sh): none of them
-# may be loaded or read. Either way the program must start without printing
+# planted beside it and in the current folder
+# (packaging/windows/plant-dlls.sh): none of them may be loaded or read. Either way the program must start without printing
 # anything: a Qt warning is a failure.
 # Usage: e2e_kestrum.sh [--wine] <path to the Kestrum executable>
 set -euo pipefail
@@ -18,7 +18,7 @@ if [ "$1" = --wine ]; then
     shift
 fi
 program=$1
-for tool in Xvfb xdotool iconv ${wine:+wine wineserver llvm-readobj-14 x86_64-w64-mingw32-gcc-posix}; do
+for tool in Xvfb xdotool iconv ${wine:+wine wineserver python3 x86_64-w64-mingw32-gcc-posix}; do
     command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed"; exit 1; }
 done
 
@@ -133,7 +133,7 @@ expected_script() { # the eight values, as typed
 
 if [ -n "$wine" ]; then
     mkdir "$work/current"
-    planted=$("$(dirname "$0")/plant_dlls.sh" "$executable" "$appdir" "$work/current")
+    planted=$("$(dirname "$0")/../packaging/windows/plant-dlls.sh" "$executable" "$appdir" "$work/current")
     # Qt writes its warnings where a debugger would see them unless told to
     # use stderr; Wine passes WINEQT_ variables on as QT_ ones. Qt would say
     # where it looked for plugins.

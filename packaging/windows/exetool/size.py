@@ -1,21 +1,14 @@
-#!/usr/bin/env python3
-"""Where the bytes of Kestrum.exe go: reads the GNU linker map of its link
-(-Wl,-Map) and prints the bytes each part of the program contributes to the
-file's sections, largest first.
-
-Usage: exe_size.py <Kestrum.map>
+"""Where the bytes of Kestrum.exe go: the bytes each part of the program puts
+into the file's sections, from the map of its link, largest first.
 
 The parts are Qt's modules and plugins, the libraries Qt bundles, the C and
 C++ runtimes and Kestrum's own code. Libraries that Qt compiles into one of
 its modules (zlib's and double-conversion's sources in Qt Core, md4c in Qt
 Gui) are told apart by their object files' names."""
-
 import collections
 import os
 import re
-import sys
 
-# Libraries bundled into a Qt module, by the names of their object files.
 BUNDLED = {
     "zlib": {"adler32", "compress", "crc32", "deflate", "gzclose", "gzlib", "gzread",
              "gzwrite", "infback", "inffast", "inflate", "inftrees", "trees", "uncompr",
@@ -48,8 +41,6 @@ ARCHIVES = [
 # Columns: code, read-only data, data, unwind tables, Qt's MIME database.
 KINDS = [".text", ".rdata", ".data", ".pdata+.xdata", ".qtmimedatabase"]
 
-ENTRY = re.compile(r"^ (\.\S+)?\s+0x[0-9a-f]+\s+0x([0-9a-f]+)\s+(\S.*)$")
-
 
 def part_of(origin):
     member = re.search(r"\(([^()]+)\.(c|cc|cpp)\.obj\)$", origin)
@@ -62,67 +53,30 @@ def part_of(origin):
     return "other: " + os.path.basename(origin)
 
 
-def read_map(path):
-    """Bytes per part and output section, and the output sections' sizes."""
-    sizes = collections.defaultdict(collections.Counter)
-    sections = collections.Counter()
-    started = False
-    output = None
-    pending = False  # an input section whose address and size are on the next line
-    heading = None  # an output section whose address and size are on the next line
-    with open(path, errors="replace") as lines:
-        for line in lines:
-            line = line.rstrip("\n")
-            if not started:
-                started = line.startswith("Linker script and memory map")
-                continue
-            named = re.match(r"^(\.\S+)(\s+0x[0-9a-f]+\s+0x([0-9a-f]+))?", line)
-            if named:
-                output = named.group(1)
-                if named.group(3):
-                    sections[output] = int(named.group(3), 16)
-                heading = None if named.group(3) else output
-                continue
-            size = re.match(r"^\s+0x[0-9a-f]+\s+0x([0-9a-f]+)\s*$", line)
-            if heading and size:
-                sections[heading] = int(size.group(1), 16)
-                heading = None
-                continue
-            heading = None
-            if re.match(r"^ \.\S+$", line):
-                pending = True
-                continue
-            entry = ENTRY.match(line)
-            if entry and (entry.group(1) or pending) and output:
-                sizes[part_of(entry.group(3))][output] += int(entry.group(2), 16)
-            pending = False
-    return sizes, sections
-
-
 def column(counter, kind):
     return sum(counter[k] for k in kind.split("+"))
 
 
-def print_row(name, values):
-    print(f"{name:28}" + "".join(f"{v:14,}" for v in values) + f"{sum(values):12,}")
+def row(name, values):
+    return f"{name:28}" + "".join(f"{v:14,}" for v in values) + f"{sum(values):12,}"
 
 
-def main():
-    sizes, sections = read_map(sys.argv[1])
-    print(f"{'part':28}" + "".join(f"{k:>14}" for k in KINDS) + f"{'all':>12}")
+def report(link_map):
+    sizes = collections.defaultdict(collections.Counter)
+    for piece in link_map.pieces:
+        sizes[part_of(piece.origin)][piece.section] += piece.size
+    lines = [f"{'part':28}" + "".join(f"{k:>14}" for k in KINDS) + f"{'all':>12}"]
     small = collections.Counter()
     for part, counter in sorted(sizes.items(), key=lambda item: -sum(item[1].values())):
         values = [column(counter, k) for k in KINDS]
         if 0 < sum(values) < 16384 and part != "Kestrum":
             small.update(counter)
         elif sum(values):
-            print_row(part, values)
+            lines.append(row(part, values))
     if small:
-        print_row("(smaller parts)", [column(small, k) for k in KINDS])
-    print_row("sections in all", [column(sections, k) for k in KINDS])
+        lines.append(row("(smaller parts)", [column(small, k) for k in KINDS]))
+    sections = collections.Counter(link_map.section_sizes)
+    lines.append(row("sections in all", [column(sections, k) for k in KINDS]))
     others = {k: v for k, v in sections.items() if v and not any(k in c.split("+") for c in KINDS)}
-    print("other sections: " + ", ".join(f"{k} {v:,}" for k, v in sorted(others.items())))
-
-
-if __name__ == "__main__":
-    main()
+    lines.append("other sections: " + ", ".join(f"{k} {v:,}" for k, v in sorted(others.items())))
+    return "\n".join(lines)

@@ -2,21 +2,23 @@
 # Makes sure a static Qt for Windows (Core, Gui, Widgets, Test; mingw-w64) is
 # in the cache and prints its prefix. It is built once from Debian's own
 # source package of the Qt the machine has (about 10 minutes on two cores) and
-# reused while this script, the toolchain file, scripts/qt-notices and that
-# Qt version are the same; any change to them builds a new Qt from scratch.
-# A half-built Qt is never used: the prefix gets its stamp last.
+# reused while this recipe, the toolchain file, the notices collector
+# (exetool/qtsource.py), that Qt version and the versions of the compiler,
+# binutils and mingw-w64 runtime that build it are the same; any change to
+# them builds a new Qt from scratch. A half-built Qt is never used: the prefix
+# gets its stamp last.
 #
 # The build is reproducible: the same Qt version and recipe give the same
 # libraries whoever builds them, wherever (the paths of the build are mapped
 # to /qt, times come from the source package's changelog), and nothing in
 # them names the machine, the user or the cache.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
 
 # The recipe. The source package lacks the Wintab headers (tablet input), and
 # Direct2D is not needed. Kestrum.exe links Qt statically, so everything Qt
 # would link in without the program ever reaching it is left out, as measured
-# on the linker map of Kestrum.exe (bench/exe_size.py); what stays is what the
+# on the linker map of Kestrum.exe (exetool size); what stays is what the
 # program or the windowsvista style needs (that style reaches for item views,
 # tab widgets, spin boxes, combo boxes and text edits, so those stay).
 options=(-static -static-runtime -release
@@ -72,8 +74,10 @@ version=$(dpkg-query -W -f='${Version}' qt6-base-dev-tools)
 upstream=${version%%+*}
 cache=${XDG_CACHE_HOME:-$HOME/.cache}/kestrum
 prefix=$cache/qt-$upstream-mingw-static
-recipe=$( (echo "$version"; cat "$0" "$root/cmake/mingw-w64.cmake" "$root/scripts/qt-notices") \
-         | sha256sum | cut -c1-16)
+toolchain=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix-runtime
+           binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev)
+recipe=$( (echo "$version"; dpkg-query -W -f='${Package} ${Version}\n' "${toolchain[@]}"
+           cat "$0" "$here/mingw-w64.cmake" "$here/exetool/qtsource.py") | sha256sum | cut -c1-16)
 
 if [ "$(cat "$prefix/recipe" 2>/dev/null)" = "$recipe" ]; then
     echo "$prefix"
@@ -82,7 +86,7 @@ fi
 
 work=$cache/qt-work
 fail() {
-    echo "scripts/windows-qt: $1 failed; $2" >&2
+    echo "packaging/windows/static-qt.sh: $1 failed; $2" >&2
     echo "The log is in $work/log; no Qt is left in the cache, so the next run starts over." >&2
     exit 1
 }
@@ -110,9 +114,15 @@ apt-get "${apt[@]}" -qq update >"$work/log" 2>&1 \
     || fail "Reading the source package lists" "check the network and the apt sources in /etc/apt."
 (cd "$work" && apt-get "${apt[@]}" -qq source "qt6-base=$version") >>"$work/log" 2>&1 \
     || fail "Downloading the source of qt6-base $version" "check the network, then run this again."
+# Where it came from, for the download's bill of materials.
+dsc=$(apt-get "${apt[@]}" -qq --print-uris source "qt6-base=$version" 2>>"$work/log" \
+      | sed -n "s/^'\([^']*\.dsc\)' .*/\1/p") && [ -n "$dsc" ] \
+    || fail "Finding where the source of qt6-base $version came from" "see the log."
 src=$(find "$work" -mindepth 1 -maxdepth 1 -type d -name "qt6-base-$upstream*")
 [ -n "$src" ] || fail "Unpacking the source" "see the log."
 sed -i "$patch" "$src/$patched"
+grep -qxF '#if QT_CONFIG(directwrite3) && QT_CONFIG(direct2d)' "$src/$patched" \
+    || fail "Patching $patched" "the line it changes is not in this Qt; update the recipe."
 
 # Reproducible: source and build paths are recorded as /qt/..., and every
 # time the build would record (rcc's file times, __DATE__) is the date of the
@@ -124,14 +134,16 @@ export SOURCE_DATE_EPOCH QT_RCC_SOURCE_DATE_OVERRIDE=$SOURCE_DATE_EPOCH
 
 mkdir -p "$work/build"
 (cd "$work/build" && "$src/configure" -prefix "$prefix.partial" -qt-host-path /usr "${options[@]}" \
-    -- -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
+    -- -G Ninja -DCMAKE_TOOLCHAIN_FILE="$here/mingw-w64.cmake" \
     -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake) >>"$work/log" 2>&1 \
     || fail "Configuring Qt" "see the log."
 cmake --build "$work/build" --parallel "$(nproc)" >>"$work/log" 2>&1 \
     || fail "Building Qt" "see the log."
 cmake --install "$work/build" >>"$work/log" 2>&1 || fail "Installing Qt" "see the log."
-# What Kestrum.exe's THIRD-PARTY-NOTICES.txt is made from, kept with this Qt.
-"$root/scripts/qt-notices" "$src" "$work/build" "$prefix.partial/notices" >>"$work/log" 2>&1 \
+# What Kestrum.exe's third-party notices and bill of materials are made from,
+# kept with this Qt.
+python3 "$here/exetool/qtsource.py" "$src" "$work/build" "$prefix.partial/notices" "$dsc" \
+    >>"$work/log" 2>&1 \
     || fail "Collecting the licences of Qt and of the libraries it bundles" "see the log."
 
 echo "$recipe" >"$prefix.partial/recipe"

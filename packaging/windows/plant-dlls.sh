@@ -13,9 +13,9 @@
 # UxTheme through the plain search path, so under Wine they would come from
 # the program's folder whatever the program does. On Windows user32 is a
 # KnownDLL, which neither imports VERSION nor searches the program's folder;
-# there only the program's own imports could take them, and tst_program's
-# check of the import tables covers those.
-# Usage: plant_dlls.sh <Kestrum.exe> <folder>...
+# there only the program's own imports could take them, and the release
+# gate's check of the import tables covers those.
+# Usage: plant-dlls.sh <Kestrum.exe> <folder>...
 set -euo pipefail
 exe=$1
 shift
@@ -45,10 +45,8 @@ int planted(void)
 EOF
 
 # "<dll> <function>" for every function the exe imports, directly or not.
-llvm-readobj-14 --coff-imports "$exe" | awk '
-    /^ *Name: / { dll = tolower($2) }
-    /^ *Symbol: / { print dll, $2 }' >"$work/imports"
-known=$(grep -v '^#' "$here/data/known-dlls.txt")
+python3 "$here/exetool" imports "$exe" >"$work/imports"
+known=$(grep -v '^#' "$here/known-dlls.txt")
 wine_own="version.dll uxtheme.dll"
 names=()
 searched=()

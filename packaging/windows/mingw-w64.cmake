@@ -8,7 +8,7 @@ set(CMAKE_C_COMPILER ${triple}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${triple}-g++-posix)
 set(CMAKE_RC_COMPILER ${triple}-windres)
 
-# KESTRUM_WINDOWS_QT: the static Qt for Windows that scripts/windows-qt made.
+# KESTRUM_WINDOWS_QT: the static Qt for Windows that static-qt.sh made.
 set(CMAKE_FIND_ROOT_PATH /usr/${triple} ${KESTRUM_WINDOWS_QT})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Step 1 of the download: builds build/windows/Kestrum.exe, one
+# self-contained Windows executable, cross-built with mingw-w64 against a
+# static Qt for Windows built once from Debian's source package into the
+# cache (static-qt.sh). Arguments name other targets to build instead.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+
+scripts/deps windows
+qt=$(packaging/windows/static-qt.sh)
+cmake --preset windows -DKESTRUM_WINDOWS_QT="$qt" >/dev/null
+cmake --build --preset windows -j "$(nproc)" --target "${@:-Kestrum}"
+echo "Built build/windows/Kestrum.exe"

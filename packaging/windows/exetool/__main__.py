@@ -1,0 +1,142 @@
+"""exetool: everything that reads or writes the bytes of Kestrum.exe.
+
+  finish LINKED MAP OUT    the post-link fix-up, then the release gate; OUT
+                           appears only when both passed
+  check EXE                the release gate (./scripts/check-exe)
+  notices QT_NOTICES MAP OUT [--runtime COPYRIGHT]
+                           THIRD-PARTY-NOTICES.txt from the link map
+  size MAP                 where the bytes of the executable go
+  zip OUT EPOCH NAME=FILE...
+                           the download's zip
+  imports EXE              "<dll> <function>" for every imported function"""
+import argparse
+import os
+import sys
+
+import archive
+import fixup
+import gate
+import linkmap
+import notices
+import pe
+import size
+
+HERE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))  # packaging/windows
+ROOT = os.path.dirname(os.path.dirname(HERE))
+
+
+def listed(name):
+    """The names a list file of packaging/windows holds, one a line."""
+    with open(os.path.join(HERE, name), encoding="utf-8") as file:
+        return [line.strip() for line in file if line.strip() and not line.startswith("#")]
+
+
+def replace(path, data):
+    """Writes `path` whole or not at all."""
+    temporary = f"{path}.partial"
+    try:
+        with open(temporary, "wb") as file:
+            file.write(data)
+            file.flush()
+            os.fsync(file.fileno())
+        os.chmod(temporary, 0o755 if path.endswith(".exe") else 0o644)
+        os.replace(temporary, path)
+    except BaseException:
+        if os.path.exists(temporary):
+            os.unlink(temporary)
+        raise
+
+
+def read_bytes(path):
+    with open(path, "rb") as file:
+        return file.read()
+
+
+def run_gate(data, what, arguments):
+    failures = gate.check(data, listed("delay-loaded.txt"), listed("known-dlls.txt"),
+                          gate.this_machine(ROOT, arguments.path),
+                          linkmap.read(arguments.link_map) if arguments.link_map else None)
+    for failure in failures:
+        print(f"{what}: {failure}", file=sys.stderr)
+    return not failures
+
+
+def finish(arguments):
+    """The linked executable, fixed up and checked, as OUT; nothing at OUT
+    unless both passed, not even an older OUT."""
+    if os.path.exists(arguments.out):
+        os.unlink(arguments.out)
+    data, notes = fixup.fix(read_bytes(arguments.linked), linkmap.read(arguments.map))
+    for note in notes:
+        print(f"exetool finish: {note}")
+    if len(notes) == 2:
+        print("exetool finish: the linker fills both directories itself; the fix-up can be retired")
+    arguments.link_map = arguments.link_map or arguments.map
+    if not run_gate(data, os.path.basename(arguments.out), arguments):
+        sys.exit(f"exetool finish: {arguments.out} fails the release gate (above); not written")
+    replace(arguments.out, data)
+
+
+def check(arguments):
+    data = read_bytes(arguments.exe)
+    if not run_gate(data, arguments.exe, arguments):
+        sys.exit(1)
+    print(f"{arguments.exe}: ASLR, DEP, relocations, load configuration, delay-loaded DLLs, "
+          "imports, time stamp, checksum, subsystem, length"
+          + (", stack protector" if arguments.link_map else "") + " and no trace of this machine: "
+          "all as they must be")
+
+
+def write_notices(arguments):
+    found = notices.contents(arguments.qt_notices, linkmap.read(arguments.map))
+    text = notices.text(found, arguments.qt_notices, arguments.runtime)
+    replace(arguments.out, archive.windows_text(text.encode()))
+
+
+def write_zip(arguments):
+    members = []
+    for member in arguments.members:
+        name, _, path = member.partition("=")
+        members.append((name, read_bytes(path)))
+    archive.write(arguments.out, arguments.epoch, members)
+
+
+def print_imports(arguments):
+    for dll, function in pe.Image(read_bytes(arguments.exe)).imported_functions():
+        print(dll.lower(), function)
+
+
+def main():
+    parser = argparse.ArgumentParser(prog="exetool", description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    commands = parser.add_subparsers(required=True)
+
+    def command(name, function, *positional):
+        sub = commands.add_parser(name)
+        for argument in positional:
+            sub.add_argument(argument)
+        sub.set_defaults(run=function)
+        return sub
+
+    for sub in [command("finish", finish, "linked", "map", "out"), command("check", check, "exe")]:
+        sub.add_argument("--path", action="append", default=[],
+                         help="a further path of this machine the file must not name")
+        sub.add_argument("--link-map", help="the map of the file's link, to check stack canaries")
+    command("notices", write_notices, "qt_notices", "map", "out").add_argument("--runtime")
+    command("size", lambda a: print(size.report(linkmap.read(a.map))), "map")
+    sub = command("zip", write_zip, "out")
+    sub.add_argument("epoch", type=int)
+    sub.add_argument("members", nargs="+", metavar="NAME=FILE")
+    command("imports", print_imports, "exe")
+
+    arguments = parser.parse_args()
+    try:
+        arguments.run(arguments)
+    except (pe.PeError, linkmap.LinkMapError, fixup.FixupError, notices.NoticesError) as error:
+        sys.exit(f"exetool {sys.argv[1]}: {error}")
+    except OSError as error:
+        sys.exit(f"exetool {sys.argv[1]}: {error.filename or ''}: {error.strerror}")
+
+
+if __name__ == "__main__":
+    main()

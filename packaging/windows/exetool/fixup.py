@@ -1,0 +1,75 @@
+"""The post-link fix-up. GNU ld 2.40 links the load configuration and the
+delay-import descriptors but does not point the PE header at them, so that
+neither Windows nor any tool would see them:
+- the load configuration, _load_config_used, whose DependentLoadFlags limit
+  the loader's search for the DLLs the executable imports to System32;
+- the delay-import descriptors that dlltool's delay-load import libraries
+  bring (__DELAY_IMPORT_DESCRIPTOR_*), side by side and ended by an empty one,
+  kestrumDelayImportEnd.
+It also makes the file's length a multiple of 8 and its checksum correct, so
+that an Authenticode signature can be attached and removed again exactly."""
+import struct
+
+import pe
+from linkmap import LinkMapError
+
+CONFIG_SYMBOL = "_load_config_used"
+DELAY_END_SYMBOL = "kestrumDelayImportEnd"
+DESCRIPTOR_PREFIX = "__DELAY_IMPORT_DESCRIPTOR_"
+
+
+class FixupError(Exception):
+    pass
+
+
+def fix(data, link_map):
+    """The fixed bytes of the linked executable `data`, and notes for the
+    person building it."""
+    image = pe.Image(bytearray(data))
+    notes = []
+    try:
+        config = link_map.address(CONFIG_SYMBOL, "load configuration") - image.image_base
+        descriptors = sorted(address for name, address in link_map.symbols.items()
+                             if name.startswith(DESCRIPTOR_PREFIX))
+        if not descriptors:
+            raise FixupError("the link map places no delay-import descriptor "
+                             f"({DESCRIPTOR_PREFIX}*): no DLL is loaded on first use")
+        end = link_map.address(DELAY_END_SYMBOL, "end of the delay-import table")
+    except LinkMapError as error:
+        raise FixupError(str(error)) from None
+
+    size = struct.unpack("<I", image.read(config, 4))[0]
+    flags = image.read(config + pe.DEPENDENT_LOAD_FLAGS_OFFSET, 2)
+    if (size < pe.DEPENDENT_LOAD_FLAGS_OFFSET + 2
+            or struct.unpack("<H", flags)[0] != pe.LOAD_LIBRARY_SEARCH_SYSTEM32):
+        raise FixupError(f"the load configuration ({CONFIG_SYMBOL}, {size:#x} bytes) does not "
+                         "set DependentLoadFlags to LOAD_LIBRARY_SEARCH_SYSTEM32")
+    point(image, pe.LOAD_CONFIG, "load configuration", config, size, notes)
+
+    if descriptors != list(range(descriptors[0], end, pe.DELAY_DESCRIPTOR)):
+        raise FixupError("the delay-import descriptors do not lie side by side before "
+                         f"{DELAY_END_SYMBOL}")
+    if any(image.read(end - image.image_base, pe.DELAY_DESCRIPTOR)):
+        raise FixupError(f"the delay-import table's end, {DELAY_END_SYMBOL}, is not an empty "
+                         "descriptor")
+    point(image, pe.DELAY_IMPORT, "delay-import table", descriptors[0] - image.image_base,
+          end + pe.DELAY_DESCRIPTOR - descriptors[0], notes)
+
+    image.data.extend(b"\0" * (-len(image.data) % 8))
+    struct.pack_into("<I", image.data, image.checksum_offset,
+                     pe.checksum(image.data, image.checksum_offset))
+    return bytes(image.data), notes
+
+
+def point(image, index, what, rva, size, notes):
+    """Points data directory `index` at the table; a linker that already did
+    so is noted, one that points elsewhere is an error."""
+    current = image.directory(index)
+    if current == (0, 0):
+        struct.pack_into("<II", image.data, image.directory_offset(index), rva, size)
+    elif current[0] == rva:
+        notes.append(f"the linker already points the PE header at the {what}; the fix-up "
+                     "is not needed for it any more")
+    else:
+        raise FixupError(f"the linker points the PE header's {what} at {current[0]:#x}, "
+                         f"not at Kestrum's at {rva:#x}")

@@ -1,0 +1,159 @@
+"""Reading a 64-bit Windows executable (PE32+): its headers, data
+directories and the DLLs it imports, directly or on first use."""
+import struct
+
+# Indexes in the optional header's data directories.
+IMPORT = 1
+SECURITY = 4  # the certificate table: an Authenticode signature
+BASE_RELOCATION = 5
+LOAD_CONFIG = 10
+DELAY_IMPORT = 13
+
+RELOCS_STRIPPED = 0x0001  # COFF characteristics
+HIGH_ENTROPY_VA = 0x0020  # DLL characteristics
+DYNAMIC_BASE = 0x0040
+NX_COMPAT = 0x0100
+
+# IMAGE_LOAD_CONFIG_DIRECTORY64's DependentLoadFlags, a fact of the PE format;
+# app/windows/LoadConfiguration.cpp asserts that Windows' header agrees.
+DEPENDENT_LOAD_FLAGS_OFFSET = 0x4E
+LOAD_LIBRARY_SEARCH_SYSTEM32 = 0x800
+
+IMPORT_DESCRIPTOR = 20  # bytes of one import descriptor
+DELAY_DESCRIPTOR = 32  # bytes of one delay-import descriptor
+
+
+class PeError(Exception):
+    pass
+
+
+class Image:
+    """A PE32+ file's bytes and what its headers say of them."""
+
+    def __init__(self, data):
+        self.data = data
+        try:
+            self.pe = struct.unpack_from("<I", data, 0x3C)[0]
+            if data[:2] != b"MZ" or data[self.pe:self.pe + 4] != b"PE\0\0":
+                raise PeError("not a PE file")
+            (self.sections, self.time_stamp, optional_size,
+             self.characteristics) = struct.unpack_from("<2xHI8xHH", data, self.pe + 4)
+            self.optional = self.pe + 24
+            if struct.unpack_from("<H", data, self.optional)[0] != 0x20B:
+                raise PeError("not a 64-bit executable")
+            self.section_table = self.optional + optional_size
+            self.image_base = struct.unpack_from("<Q", data, self.optional + 24)[0]
+            self.subsystem_version = struct.unpack_from("<HH", data, self.optional + 48)
+            self.checksum_offset = self.optional + 64
+            self.checksum = struct.unpack_from("<I", data, self.checksum_offset)[0]
+            self.dll_characteristics = struct.unpack_from("<H", data, self.optional + 70)[0]
+            self.directory_count = struct.unpack_from("<I", data, self.optional + 108)[0]
+        except struct.error:
+            raise PeError("its headers are cut short") from None
+
+    def directory(self, index):
+        """(rva, size) of data directory `index`; (0, 0) where there is none."""
+        if index >= self.directory_count:
+            return 0, 0
+        return struct.unpack_from("<II", self.data, self.directory_offset(index))
+
+    def directory_offset(self, index):
+        return self.optional + 112 + 8 * index
+
+    def offset(self, rva):
+        """The file offset of the byte the loader maps at `rva`."""
+        for i in range(self.sections):
+            virtual_size, address, raw_size, raw_offset = struct.unpack_from(
+                "<4I", self.data, self.section_table + 40 * i + 8)
+            if address <= rva < address + min(virtual_size, raw_size):
+                return raw_offset + rva - address
+        raise PeError(f"address {rva:#x} lies in no section")
+
+    def read(self, rva, size):
+        start = self.offset(rva)
+        if start + size > len(self.data):
+            raise PeError(f"address {rva:#x} runs past the end of the file")
+        return self.data[start:start + size]
+
+    def c_string(self, rva):
+        start = self.offset(rva)
+        end = self.data.find(b"\0", start)
+        if end < 0:
+            raise PeError(f"the name at {rva:#x} has no end")
+        return self.data[start:end].decode("latin-1")
+
+    def imports(self):
+        """The names of the DLLs the loader loads with the program."""
+        return [self.c_string(descriptor[3])
+                for descriptor in self._table(IMPORT, IMPORT_DESCRIPTOR, "<5I")]
+
+    def delay_imports(self):
+        """The names of the DLLs loaded on the first call into them."""
+        names = []
+        for attributes, name, *_ in self._table(DELAY_IMPORT, DELAY_DESCRIPTOR, "<8I"):
+            # Descriptors of the oldest form hold addresses, not RVAs.
+            names.append(self.c_string(name if attributes & 1 else name - self.image_base))
+        return names
+
+    def imported_functions(self):
+        """(DLL, function) for every function imported by name, directly or
+        on first use; functions imported by number are left out."""
+        found = []
+        for descriptor in self._table(IMPORT, IMPORT_DESCRIPTOR, "<5I"):
+            dll = self.c_string(descriptor[3])
+            found += [(dll, name) for name in self._names(descriptor[0] or descriptor[4])]
+        for attributes, name, _, _, names, *_ in self._table(DELAY_IMPORT, DELAY_DESCRIPTOR,
+                                                             "<8I"):
+            base = 0 if attributes & 1 else self.image_base
+            dll = self.c_string(name - base)
+            found += [(dll, function) for function in self._names(names - base)]
+        return found
+
+    def _names(self, rva):
+        names = []
+        while True:
+            (thunk,) = struct.unpack("<Q", self.read(rva, 8))
+            if not thunk:
+                return names
+            if not thunk >> 63:
+                names.append(self.c_string((thunk & 0x7FFFFFFF) + 2))  # after the hint
+            rva += 8
+
+    def _table(self, index, entry_size, layout):
+        """The entries of a table that an all-zero entry ends."""
+        rva, size = self.directory(index)
+        entries = []
+        while rva:
+            entry = struct.unpack(layout, self.read(rva, entry_size))
+            if not any(entry):
+                break
+            entries.append(entry)
+            rva += entry_size
+        return entries
+
+    def load_configuration(self):
+        """The load configuration's bytes, as far as its own size says."""
+        rva, size = self.directory(LOAD_CONFIG)
+        if not rva:
+            return b""
+        own_size = struct.unpack("<I", self.read(rva, 4))[0]
+        return self.read(rva, min(own_size, size) if size else own_size)
+
+    def dependent_load_flags(self):
+        config = self.load_configuration()
+        if len(config) < DEPENDENT_LOAD_FLAGS_OFFSET + 2:
+            return None
+        return struct.unpack_from("<H", config, DEPENDENT_LOAD_FLAGS_OFFSET)[0]
+
+
+def checksum(data, checksum_offset):
+    """The PE checksum as Windows' CheckSumMappedFile computes it: the 16-bit
+    one's-complement sum of the file with the checksum field taken as 0, plus
+    the file's length."""
+    words = bytes(data[:checksum_offset]) + b"\0\0\0\0" + bytes(data[checksum_offset + 4:])
+    if len(words) % 2:
+        words += b"\0"
+    total = sum(struct.unpack(f"<{len(words) // 2}H", words))
+    while total > 0xFFFF:
+        total = (total & 0xFFFF) + (total >> 16)
+    return total + len(data)

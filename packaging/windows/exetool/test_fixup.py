@@ -1,0 +1,98 @@
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+
+import crafted
+import fixup
+import gate
+import linkmap
+import pe
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def declared():
+    with open(os.path.join(HERE, "..", "delay-loaded.txt")) as file:
+        return [f"{line.strip()}.dll" for line in file if line.strip() and line[0] != "#"]
+
+
+def as_linked(**change):
+    """What the linker leaves: neither directory set, the checksum stale,
+    the length anything."""
+    return crafted.Crafted(point_to_config=False, point_to_delay_table=False,
+                           wrong_checksum=True, extra=b"\0" * 3, **change)
+
+
+class Fixup(unittest.TestCase):
+    def test_the_fixed_file_passes_the_gate(self):
+        linked = as_linked()
+        data, notes = fixup.fix(linked.build(), linkmap.LinkMap(linked.link_map()))
+        self.assertEqual(notes, [])
+        self.assertEqual(gate.check(data, ["uxtheme"], ["kernel32"]), [])
+        self.assertEqual(pe.Image(data).delay_imports(), ["UxTheme.dll"])
+
+    def test_a_directory_the_linker_filled_is_noted(self):
+        linked = crafted.Crafted()
+        data, notes = fixup.fix(linked.build(), linkmap.LinkMap(linked.link_map()))
+        self.assertEqual(len(notes), 2)
+        self.assertIn("the linker already points the PE header at the load configuration", notes[0])
+        self.assertEqual(data, linked.build())
+
+    def test_what_the_link_lacks_is_named(self):
+        linked = as_linked()
+        cases = [
+            ("no delay-import descriptor", linked.link_map(descriptors=False)),
+            ("does not place _load_config_used",
+             linked.link_map().replace("_load_config_used", "something_else")),
+            ("do not lie side by side", linked.link_map().replace(
+                f"{crafted.IMAGE_BASE + linked.delay_end:016x}                kestrum",
+                f"{crafted.IMAGE_BASE + linked.config:016x}                kestrum")),
+        ]
+        for message, link_map in cases:
+            with self.subTest(message):
+                with self.assertRaisesRegex(fixup.FixupError, message):
+                    fixup.fix(linked.build(), linkmap.LinkMap(link_map))
+        with self.assertRaisesRegex(fixup.FixupError, "DependentLoadFlags"):
+            spoilt = as_linked(dependent_load_flags=0)
+            fixup.fix(spoilt.build(), linkmap.LinkMap(spoilt.link_map()))
+
+
+class Finish(unittest.TestCase):
+    """exetool finish: the executable appears only fixed and checked."""
+
+    def finish(self, linked, link_map, old=b"an older build"):
+        folder = tempfile.mkdtemp()
+        self.addCleanup(subprocess.run, ["rm", "-rf", folder])
+        paths = [os.path.join(folder, name) for name in ("linked.exe", "map", "Kestrum.exe")]
+        for path, data in zip(paths, [linked, link_map.encode(), old]):
+            with open(path, "wb") as file:
+                file.write(data)
+        run = subprocess.run([sys.executable, HERE, "finish", *paths], capture_output=True,
+                             text=True)
+        written = None
+        if os.path.exists(paths[2]):
+            with open(paths[2], "rb") as file:
+                written = file.read()
+        return run, written, os.listdir(folder)
+
+    def test_a_fixed_and_checked_file_replaces_the_old(self):
+        linked = as_linked(delay_imports=[(dll, "F") for dll in declared()])
+        run, written, _ = self.finish(linked.build(), linked.link_map())
+        self.assertEqual(run.returncode, 0, run.stderr)
+        self.assertEqual(written, fixup.fix(linked.build(), linkmap.LinkMap(linked.link_map()))[0])
+
+    def test_a_failure_leaves_no_executable(self):
+        linked = as_linked(delay_imports=[(dll, "F") for dll in declared()])
+        for what, link_map in [("fix-up", linked.link_map(descriptors=False)),
+                               ("gate", linked.link_map(stack_protector=False))]:
+            with self.subTest(what):
+                run, written, files = self.finish(linked.build(), link_map)
+                self.assertNotEqual(run.returncode, 0)
+                self.assertIsNone(written)
+                self.assertEqual(sorted(files), ["linked.exe", "map"])
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,64 @@
+import unittest
+
+import crafted
+import gate
+import linkmap
+import pe
+
+DELAY_LOADED = ["uxtheme"]
+KNOWN = ["kernel32.dll", "user32.dll"]
+MACHINE = (["/home/someone/src/kestrum"], ["someone-laptop"])
+
+
+def failures(executable, link_map=None):
+    return gate.check(executable.build(), DELAY_LOADED, KNOWN, MACHINE,
+                      linkmap.LinkMap(link_map or executable.link_map()))
+
+
+class Gate(unittest.TestCase):
+    def test_a_sound_executable_passes(self):
+        self.assertEqual(failures(crafted.Crafted()), [])
+
+    def test_each_missing_protection_is_named(self):
+        spoilt = [
+            ("ASLR (DYNAMIC_BASE)", dict(dll_characteristics=pe.HIGH_ENTROPY_VA | pe.NX_COMPAT)),
+            ("high-entropy ASLR (HIGH_ENTROPY_VA)", dict(dll_characteristics=pe.DYNAMIC_BASE
+                                                         | pe.NX_COMPAT)),
+            ("DEP (NX_COMPAT)", dict(dll_characteristics=pe.HIGH_ENTROPY_VA | pe.DYNAMIC_BASE)),
+            ("relocation table", dict(relocations=False)),
+            ("load configuration", dict(point_to_config=False)),
+            ("DependentLoadFlags", dict(dependent_load_flags=0)),
+            ("delay-import table", dict(point_to_delay_table=False)),
+            ("delay-import table", dict(delay_imports=[("UxTheme.dll", "OpenThemeData"),
+                                                        ("dwmapi.dll", "DwmFlush")])),
+            ("delay-import table", dict(delay_imports=[("WINMM.dll", "timeGetTime")])),
+            ("time stamp", dict(time_stamp=1767225600)),
+            ("checksum", dict(wrong_checksum=True)),
+            ("subsystem", dict(subsystem_version=(6, 0))),
+            ("UxTheme.dll", dict(imports=[("KERNEL32.dll", "GetLastError"),
+                                          ("UxTheme.dll", "OpenThemeData")])),
+            ("path", dict(text=b"C:/x;/home/someone/src/kestrum/app/main.cpp\0")),
+            ("path", dict(text="built on someone-laptop".encode("utf-16-le"))),
+            ("length", dict(extra=b"\0" * 14)),
+        ]
+        for name, change in spoilt:
+            with self.subTest(name, **{k: str(v)[:40] for k, v in change.items()}):
+                found = failures(crafted.Crafted(**change))
+                self.assertTrue(found and all(line.startswith(name) for line in found), found)
+
+    def test_names_inside_longer_names_are_not_traces(self):
+        executable = crafted.Crafted(text=b"/home/someone/src/kestrum-old /qt/home/someone/src/"
+                                          b"kestrum someone-laptops\0")
+        self.assertEqual(failures(executable), [])
+
+    def test_a_link_without_the_canary_handler_is_named(self):
+        executable = crafted.Crafted()
+        found = failures(executable, executable.link_map(stack_protector=False))
+        self.assertEqual([line.split(":")[0] for line in found], ["stack protector"])
+
+    def test_a_file_that_is_no_executable_is_one_failure(self):
+        self.assertEqual(gate.check(b"MZ" + bytes(100), [], []), ["PE file: not a PE file"])
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,106 @@
+import json
+import os
+import tempfile
+import unittest
+
+import linkmap
+import notices
+import size
+
+MAP = """Discarded input sections
+
+ .text          0x0000000000000000       0x10 libQt6Core.a(qdebug.cpp.obj)
+
+Linker script and memory map
+
+.text           0x0000000140001000     0x2000
+ .text          0x0000000140001000      0x100 app/CMakeFiles/Kestrum.dir/main.cpp.obj
+                0x0000000140001000                main
+ .text$_ZN7QString6appendERKS_
+                0x0000000140001100      0x200 /qt/lib/libQt6Core.a(qstring.cpp.obj)
+ .text          0x0000000140001300       0x40 /qt/lib/libQt6Core.a(adler32.c.obj)
+ .text          0x0000000140001340        0x0 /qt/lib/libQt6Gui.a(qimage.cpp.obj)
+ *fill*         0x0000000140001340       0x10 
+ .text          0x0000000140001350       0x80 /qt/lib/libQt6BundledLibpng.a(png.c.obj)
+ .text          0x00000001400013d0       0x30 /qt/plugins/platforms/libqwindows.a(qwindowsintegration.cpp.obj)
+.bss            0x0000000140005000      0x100
+ COMMON         0x0000000140005000       0x20 /qt/lib/libQt6Widgets.a(qwidget.cpp.obj)
+"""
+
+
+def attribution(folder, document, units, files=()):
+    os.makedirs(folder)
+    with open(os.path.join(folder, "qt_attribution.json"), "w") as file:
+        json.dump(document, file)
+    with open(os.path.join(folder, "qt_attribution.units"), "w") as file:
+        file.write(units)
+    for name, text in files:
+        with open(os.path.join(folder, name), "w") as file:
+            file.write(text)
+
+
+class Notices(unittest.TestCase):
+    def setUp(self):
+        self.folder = tempfile.mkdtemp()
+        self.addCleanup(os.system, f"rm -rf {self.folder}")
+        os.makedirs(os.path.join(self.folder, "LICENSES"))
+        for name, text in [("qt-source", "package qt6-base\nversion 6.4.2+dfsg-10\n"),
+                           ("LICENSES/LGPL-3.0-only.txt", "\ufeffLGPL text\r\n"),
+                           ("LICENSES/GPL-3.0-only.txt", "GPL text\n\n")]:
+            with open(os.path.join(self.folder, name), "w") as file:
+                file.write(text)
+        src = os.path.join(self.folder, "src", "3rdparty")
+        attribution(os.path.join(src, "zlib"), {
+            "Id": "zlib", "Name": "zlib", "Version": "1.2.13", "License": "zlib License",
+            "LicenseId": "Zlib", "Copyright": " (C) Jean-loup Gailly ", "LicenseFile": "LICENSE"},
+            "0 adler32.c\n", [("LICENSE", "the zlib licence\n")])
+        attribution(os.path.join(src, "libpng"), [
+            {"Id": "libpng", "Name": "libpng", "LicenseId": "libpng-2.0",
+             "LicenseFiles": ["LICENSE", "COPYING"]},
+            {"Id": "md4c", "Name": "MD4C", "LicenseId": "MIT", "LicenseFile": "LICENSE"}],
+            "0 png.c\n1 md4c.c\n", [("LICENSE", "the zlib licence\n"), ("COPYING", "(C) png\n")])
+
+    def test_what_the_link_took_is_listed_once_each(self):
+        found = notices.contents(self.folder, linkmap.LinkMap(MAP))
+        self.assertEqual(found.modules, ["Qt Core", "Qt Widgets"])
+        self.assertEqual(found.plugins, ["qwindows"])
+        self.assertEqual([library.get("Name") for library in found.libraries], ["libpng", "zlib"])
+        text = notices.text(found, self.folder, None)
+        self.assertIn("statically with Qt 6.4.2 (Qt Core, Qt Widgets; plugins:\nqwindows)", text)
+        self.assertIn("  - Qt 6.4.2\n  - libpng\n  - zlib\n", text)
+        self.assertIn("zlib\n" + "=" * 80 + "\n\nVersion: 1.2.13\nLicense: zlib License (Zlib)\n\n"
+                      "(C) Jean-loup Gailly\n\nLICENSE: the same text as for libpng above.\n", text)
+        self.assertIn("License: libpng-2.0\n\n--- LICENSE ---\n\nthe zlib licence\n", text)
+        self.assertIn("--- LGPL-3.0-only.txt ---\n\nLGPL text\n", text)
+        self.assertNotIn("MD4C", text)
+        self.assertNotIn("qimage", text)
+
+    def test_bundled_code_no_attribution_covers_stops_it(self):
+        with open(os.path.join(self.folder, "src/3rdparty/libpng/qt_attribution.units"), "w") as f:
+            f.write("1 md4c.c\n")
+        with self.assertRaisesRegex(notices.NoticesError,
+                                    r"no qt_attribution.json .* covers: libQt6BundledLibpng.a"
+                                    r"\(png.c.obj\)"):
+            notices.contents(self.folder, linkmap.LinkMap(MAP))
+
+
+class LinkMapReading(unittest.TestCase):
+    def test_pieces_symbols_and_sizes(self):
+        link_map = linkmap.LinkMap(MAP)
+        self.assertEqual(link_map.symbols, {"main": 0x140001000})
+        self.assertEqual(link_map.section_sizes, {".text": 0x2000, ".bss": 0x100})
+        self.assertEqual([(p.section, p.size) for p in link_map.pieces],
+                         [(".text", 0x100), (".text", 0x200), (".text", 0x40), (".text", 0x80),
+                          (".text", 0x30), (".bss", 0x20)])
+        self.assertNotIn("qdebug", " ".join(link_map.origins()))
+        report = size.report(link_map)
+        self.assertRegex(report, r"\n\(smaller parts\) +752 ")
+        self.assertRegex(report, r"\nKestrum +256 ")
+
+    def test_a_file_that_is_no_map_is_refused(self):
+        with self.assertRaisesRegex(linkmap.LinkMapError, "not a GNU ld map"):
+            linkmap.LinkMap("Memory Configuration\n")
+
+
+if __name__ == "__main__":
+    unittest.main()

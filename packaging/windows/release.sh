@@ -1,0 +1,124 @@
+#!/usr/bin/env bash
+# Steps 4 and 5 of the download (README.md beside this file): builds
+# Kestrum.exe afresh in a build folder of its own (build/release-build; the
+# cached static Qt reused), runs the release gate on the very file it is
+# about to pack, and only then writes build/release/Kestrum-<version>-win64.zip
+# (Kestrum.exe, a read-me, BUILDINFO.txt naming the source and the tools, the
+# third-party notices) and build/release/SHA256SUMS. Nothing in build/windows
+# reaches the zip. The same commit built with the same Debian packages gives
+# the same bytes whoever builds it, wherever and whenever: the members come in
+# a fixed order, with fixed permissions, dated at the time of the last commit
+# (SOURCE_DATE_EPOCH, if set, instead).
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+
+fail() {
+    echo "scripts/release: $*" >&2
+    exit 1
+}
+
+version=$(sed -n 's/^project(Kestrum VERSION \([0-9][0-9.]*\)[ )].*/\1/p' CMakeLists.txt)
+[ -n "$version" ] || fail "cannot read the version from project(Kestrum VERSION ...) in CMakeLists.txt"
+
+# Only a git work tree of its own says which commit this is; a source archive
+# unpacked inside some other repository must not take that one's.
+here=$(pwd -P)
+git=
+if [ -e .git ] && top=$(git rev-parse --show-toplevel 2>&1) && [ "$top" = "$here" ]; then
+    git=yes
+elif [ -e .git ]; then
+    fail "git cannot read this work tree: $top"
+fi
+
+if [ -n "${SOURCE_DATE_EPOCH:-}" ]; then
+    [[ $SOURCE_DATE_EPOCH =~ ^[0-9]+$ ]] \
+        || fail "SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH is not a number of seconds since 1970"
+    if [ -n "$git" ] && [ "$SOURCE_DATE_EPOCH" != "$(git log -1 --format=%ct)" ]; then
+        echo "scripts/release: SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH comes from the environment, not" \
+             "from the last commit; only a build given the same value gives the same archive." >&2
+    fi
+elif [ -n "$git" ]; then
+    SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
+else
+    fail "this source is not a git work tree, so the time of its last commit is unknown." \
+         "Set SOURCE_DATE_EPOCH to it (seconds since 1970; the zip's BUILDINFO.txt names it)," \
+         "e.g. SOURCE_DATE_EPOCH=1767225600 ./scripts/release"
+fi
+export SOURCE_DATE_EPOCH
+
+if [ -n "$git" ]; then
+    source="commit $(git rev-parse HEAD)"
+    changed=$(git status --porcelain)
+    if [ -n "$changed" ]; then
+        source="$source with uncommitted changes"
+        {
+            echo "scripts/release: the work tree has uncommitted changes, so nobody else can build"
+            echo "this archive or match its SHA256SUMS. Changed or new files:"
+            echo "$changed" | sed 's/^/    /'
+        } >&2
+    fi
+else
+    source="a source tree without git"
+fi
+
+scripts/deps windows
+qt=$(packaging/windows/static-qt.sh)
+
+# Debian's python3, whichever python3 comes first on the PATH: the zip is
+# written by the version BUILDINFO.txt names.
+python=/usr/bin/python3
+[ -x "$python" ] || fail "$python is missing (Debian's python3 package; scripts/deps windows installs it)"
+
+out=build/release
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# A build folder made anew, so that no stale object and no hand-edited file
+# of an earlier build can be packed.
+fresh=build/release-build
+rm -rf "$fresh"
+cmake --preset windows -B "$fresh" -DKESTRUM_WINDOWS_QT="$qt" >"$work/log" 2>&1 \
+    && cmake --build "$fresh" -j "$(nproc)" --target Kestrum >>"$work/log" 2>&1 \
+    || { cat "$work/log" >&2; fail "building Kestrum.exe in $fresh failed (above)"; }
+cp "$fresh/Kestrum.exe" "$fresh/THIRD-PARTY-NOTICES.txt" "$work/"
+"$python" packaging/windows/exetool check "$work/Kestrum.exe" --link-map "$fresh/app/Kestrum.map" \
+    --path "$(pwd -P)/$fresh" --path "$qt" \
+    || fail "Kestrum.exe fails the release gate (above); no archive was made"
+
+# The versions of everything whose bytes end up in the archive: compilers,
+# assembler and linker, the Windows runtime and headers, the resource
+# compiler, Qt's host tools and source, the zip writer.
+packages=(binutils-mingw-w64-x86-64 gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix
+          gcc-mingw-w64-x86-64-posix-runtime mingw-w64-x86-64-dev mingw-w64-common llvm-14
+          qt6-base-dev qt6-base-dev-tools cmake ninja-build python3 zlib1g)
+{
+    echo "Kestrum $version for 64-bit Windows (x86-64)"
+    echo
+    echo "Source:            $source"
+    echo "SOURCE_DATE_EPOCH: $SOURCE_DATE_EPOCH ($(date -u -d "@$SOURCE_DATE_EPOCH" '+%Y-%m-%d %H:%M:%S UTC'))"
+    echo "Static Qt:         $(sed -n 's/^package //p' "$qt/notices/qt-source")" \
+         "$(sed -n 's/^version //p' "$qt/notices/qt-source") (Debian source package)," \
+         "built by packaging/windows/static-qt.sh, recipe $(cat "$qt/recipe")"
+    echo
+    echo "Built on Debian ($(dpkg --print-architecture)) with these packages:"
+    for package in "${packages[@]}"; do
+        installed=$(dpkg-query -W -f='${Version}' "$package" 2>/dev/null) || true
+        printf '    %-38s %s\n' "$package" "${installed:-(not installed)}"
+    done
+} >"$work/BUILDINFO.txt"
+sed "s/@VERSION@/$version/g" packaging/windows/zip-readme.txt >"$work/README.txt"
+
+zip=Kestrum-$version-win64.zip
+"$python" packaging/windows/exetool zip "$work/$zip" "$SOURCE_DATE_EPOCH" \
+    Kestrum.exe="$work/Kestrum.exe" README.txt="$work/README.txt" \
+    BUILDINFO.txt="$work/BUILDINFO.txt" THIRD-PARTY-NOTICES.txt="$work/THIRD-PARTY-NOTICES.txt"
+(cd "$work" && sha256sum "$zip" >SHA256SUMS)
+
+rm -rf "$out"
+mkdir -p "$out"
+mv "$work/$zip" "$work/SHA256SUMS" "$out/"
+echo "Built $out/$zip and $out/SHA256SUMS:"
+cat "$out/SHA256SUMS"
+if [ -n "${changed:-}" ]; then
+    echo "scripts/release: built from uncommitted changes (listed above); nobody else can match it." >&2
+fi
