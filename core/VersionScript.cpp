@@ -11,18 +11,24 @@ namespace {
 
 // `value` as the inside of a string literal. The second byte of a
 // double-byte character (0x5C in ソ, 表, 能) belongs to that character and is
-// never doubled.
+// never doubled. A control character, such as a line end pasted into an
+// edit, is written as its octal escape, as the terminators' NULs are: a raw
+// line end would split the literal, and compilers refuse the script then.
 QByteArray escaped(const QByteArray &value)
 {
     QByteArray result;
     result.reserve(value.size());
     for (qsizetype i = 0; i < value.size(); ++i) {
-        const char c = value[i];
-        result += c;
-        if (Cp932::isLeadByte(uchar(c)) && i + 1 < value.size())
-            result += value[++i];
-        else if (c == '"' || c == '\\')
-            result += c;
+        const uchar c = uchar(value[i]);
+        if (Cp932::isLeadByte(c) && i + 1 < value.size()) {
+            result += value.mid(i++, 2);
+        } else if (c == '"' || c == '\\') {
+            result += QByteArray(2, char(c));
+        } else if (c < 0x20 || c == 0x7F) {
+            result += '\\' + QByteArray::number(c, 8).rightJustified(3, '0');
+        } else {
+            result += char(c);
+        }
     }
     return result;
 }

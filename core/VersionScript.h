@@ -38,8 +38,8 @@ QByteArrayList buildTemplate();
 
 // The finished script: the template with its value lines completed from
 // `values`, every line followed by CR LF. In a value each '"' is written as
-// "" and each backslash as \\, so that the compiled string is the value as
-// it stands.
+// "" and each backslash as \\, and a control character as its octal escape
+// (\015 for CR), so that the compiled string is the value as it stands.
 QByteArray assemble(const QByteArrayList &templateLines, const Values &values);
 
 // A compiled version resource (VS_VERSIONINFO) holds its lengths in 16 bits.

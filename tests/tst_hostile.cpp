@@ -13,6 +13,8 @@
 #include <QTest>
 
 #ifdef Q_OS_UNIX
+#include "ChildExit.h"
+
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -57,8 +59,8 @@ int asOrdinaryUser(const std::function<int()> &operation)
     const pid_t child = fork();
     if (child == 0) {
         if (ignoresPermissions() && (setgid(65534) != 0 || setuid(65534) != 0))
-            _exit(99);
-        _exit(operation());
+            endChild(99);
+        endChild(operation());
     }
     int status = 0;
     waitpid(child, &status, 0);

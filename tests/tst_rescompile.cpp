@@ -145,6 +145,9 @@ void TestResCompile::compiles_data()
                                   u"ACME\" VALUE \"Comments\", \"x"_qs,
                                   u"\\000"_qs,
                                   u"\""_qs };
+    // Control characters, as a paste can put them into an edit.
+    const QStringList controls = { u"a\r\nb"_qs, u"tab\there"_qs, u"\x1A"_qs, u"x\n1"_qs,
+                                   u"\x7F"_qs,   u"\x01\x1F"_qs,  u"Acme"_qs, u"2.3\r"_qs };
     // The largest value a version resource holds, in kanji and katakana.
     QStringList largest(8);
     largest[1] = QString(32500, u'漢').append(u'ｱ');
@@ -155,6 +158,7 @@ void TestResCompile::compiles_data()
         QTest::newRow(qPrintable(compiler + u" empty"_qs)) << empty << compiler;
         QTest::newRow(qPrintable(compiler + u" quotes and backslashes"_qs)) << escapes << compiler;
         QTest::newRow(qPrintable(compiler + u" largest that fits"_qs)) << largest << compiler;
+        QTest::newRow(qPrintable(compiler + u" control characters"_qs)) << controls << compiler;
     }
     QTest::newRow("llvm-rc trail byte 0x5C") << trailBackslash << u"llvm-rc"_qs;
 }

@@ -6,6 +6,8 @@
 #include <QTest>
 
 #ifdef Q_OS_UNIX
+#include "ChildExit.h"
+
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -117,6 +119,20 @@ void TestVersionScript::wholeFile_data()
                       "   VALUE \"OriginalFilename\", \"\x95\x5C\"\"\\000\"\r\n"
                       "   VALUE \"ProductName\", \"\\000\\000\"\r\n"
                       "   VALUE \"ProductVersion\", \"x\\\\\\000\"\r\n");
+
+    // Control characters, a pasted line end among them, as octal escapes: a
+    // raw line end would split the literal and no compiler would take it.
+    QTest::newRow("control characters")
+        << VersionScript::Values { "a\r\nb", "\t",       "\x1A", "x\n1",
+                                   "\x7F",   "\x01\x1F", "",     "\x83\x5C\r" }
+        << QByteArray("   VALUE \"CompanyName\", \"a\\015\\012b\\000\\000\"\r\n"
+                      "   VALUE \"FileDescription\", \"\\011\\000\"\r\n"
+                      "   VALUE \"FileVersion\", \"\\032\\000\\000\"\r\n"
+                      "   VALUE \"InternalName\", \"x\\0121\\000\"\r\n"
+                      "   VALUE \"LegalCopyright\", \"\\177\\000\\000\"\r\n"
+                      "   VALUE \"OriginalFilename\", \"\\001\\037\\000\"\r\n"
+                      "   VALUE \"ProductName\", \"\\000\\000\"\r\n"
+                      "   VALUE \"ProductVersion\", \"\x83\x5C\\015\\000\"\r\n");
 }
 
 void TestVersionScript::wholeFile()
@@ -251,13 +267,16 @@ void TestVersionScript::shortWriteKeepsOldFile()
     QVERIFY(child >= 0);
     if (child == 0) {
         std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit { 100, 100 };
+        // The soft limit only: endChild lifts it again to write its counters.
+        rlimit limit {};
+        getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = 100;
         setrlimit(RLIMIT_FSIZE, &limit);
         try {
             makeInto(dir.path(), asciiValues);
-            _exit(NoError);
+            endChild(NoError);
         } catch (const KestrumError &error) {
-            _exit(error.message() == u"ｽﾄﾘｰﾑへの書き込みｴﾗｰ"_qs ? StreamError : OtherError);
+            endChild(error.message() == u"ｽﾄﾘｰﾑへの書き込みｴﾗｰ"_qs ? StreamError : OtherError);
         }
     }
     int status = 0;
