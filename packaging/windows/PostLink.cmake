@@ -24,8 +24,8 @@ function(kestrum_post_link target)
         COMMAND Python3::Interpreter ${KESTRUM_EXETOOL} finish $<TARGET_FILE:${target}> ${map}
                 ${exe} ${paths}
         COMMAND Python3::Interpreter ${KESTRUM_EXETOOL} notices ${KESTRUM_WINDOWS_QT}/notices
-                ${map} ${PROJECT_BINARY_DIR}/THIRD-PARTY-NOTICES.txt
-                --runtime /usr/share/doc/mingw-w64-x86-64-dev/copyright
+                ${map} ${PROJECT_BINARY_DIR}/THIRD-PARTY-NOTICES.txt --version ${PROJECT_VERSION}
+                --repository=${KESTRUM_REPOSITORY}
         BYPRODUCTS ${exe} ${PROJECT_BINARY_DIR}/THIRD-PARTY-NOTICES.txt
         COMMENT "${target}.exe: fix-up and release gate; THIRD-PARTY-NOTICES.txt"
         VERBATIM)

@@ -20,43 +20,57 @@ fail() {
 version=$(sed -n 's/^project(Kestrum VERSION \([0-9][0-9.]*\)[ )].*/\1/p' CMakeLists.txt)
 [ -n "$version" ] || fail "cannot read the version from project(Kestrum VERSION ...) in CMakeLists.txt"
 
+repository=$(sed -n 's/^set(KESTRUM_REPOSITORY "\(.*\)")$/\1/p' CMakeLists.txt)
+
 # Only a git work tree of its own says which commit this is; a source archive
-# unpacked inside some other repository must not take that one's.
+# unpacked inside some other repository must not take that one's. Kestrum's
+# own source archive names its commit and time in archived-commit (git
+# archive fills it in), so a release built from it, without git, is the same.
 here=$(pwd -P)
 git=
 if [ -e .git ] && top=$(git rev-parse --show-toplevel 2>&1) && [ "$top" = "$here" ]; then
     git=yes
+    commit=$(git rev-parse HEAD)
+    commit_time=$(git log -1 --format=%ct)
 elif [ -e .git ]; then
     fail "git cannot read this work tree: $top"
+elif { read -r commit && read -r commit_time; } <packaging/windows/archived-commit \
+        && [[ $commit =~ ^[0-9a-f]{40}$ && $commit_time =~ ^[0-9]+$ ]]; then
+    :
+else
+    commit= commit_time=
 fi
 
 if [ -n "${SOURCE_DATE_EPOCH:-}" ]; then
     [[ $SOURCE_DATE_EPOCH =~ ^[0-9]+$ ]] \
         || fail "SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH is not a number of seconds since 1970"
-    if [ -n "$git" ] && [ "$SOURCE_DATE_EPOCH" != "$(git log -1 --format=%ct)" ]; then
+    if [ -n "$commit_time" ] && [ "$SOURCE_DATE_EPOCH" != "$commit_time" ]; then
         echo "scripts/release: SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH comes from the environment, not" \
              "from the last commit; only a build given the same value gives the same archive." >&2
     fi
-elif [ -n "$git" ]; then
-    SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
+elif [ -n "$commit_time" ]; then
+    SOURCE_DATE_EPOCH=$commit_time
 else
-    fail "this source is not a git work tree, so the time of its last commit is unknown." \
-         "Set SOURCE_DATE_EPOCH to it (seconds since 1970; the zip's BUILDINFO.txt names it)," \
-         "e.g. SOURCE_DATE_EPOCH=1767225600 ./scripts/release"
+    fail "this source is neither a git work tree nor Kestrum's source archive, so the time of its" \
+         "last commit is unknown. Set SOURCE_DATE_EPOCH to it (seconds since 1970; the zip's" \
+         "BUILDINFO.txt names it), e.g. SOURCE_DATE_EPOCH=1767225600 ./scripts/release"
 fi
 export SOURCE_DATE_EPOCH
 
 if [ -n "$git" ]; then
-    source="commit $(git rev-parse HEAD)"
+    source="commit $commit"
     changed=$(git status --porcelain)
     if [ -n "$changed" ]; then
         source="$source with uncommitted changes"
         {
             echo "scripts/release: the work tree has uncommitted changes, so nobody else can build"
-            echo "this archive or match its SHA256SUMS. Changed or new files:"
+            echo "this archive or match its SHA256SUMS, and no source archive is made. Changed or"
+            echo "new files:"
             echo "$changed" | sed 's/^/    /'
         } >&2
     fi
+elif [ -n "$commit" ]; then
+    source="commit $commit"
 else
     source="a source tree without git"
 fi
@@ -85,12 +99,30 @@ cp "$fresh/Kestrum.exe" "$fresh/THIRD-PARTY-NOTICES.txt" "$work/"
     --path "$(pwd -P)/$fresh" --path "$qt" \
     || fail "Kestrum.exe fails the release gate (above); no archive was made"
 
+# Kestrum's complete source, for whoever gets the zip: git archive of the
+# commit, with archived-commit filled in. Fixed order, owner, modes and times
+# (the commit's), whoever's git configuration; a dirty tree has no commit
+# that holds what was built, so it gets none.
+# A release built from that archive names it too, so that its bill of
+# materials and zip are the same.
+src=Kestrum-$version-src.tar.gz
+archived=$src
+if [ -n "$git" ] && [ -z "$changed" ]; then
+    git -c tar.umask=0022 -c core.autocrlf=false -c core.eol=lf \
+        archive --format=tar --prefix="kestrum-$version/" HEAD | gzip -9n >"$work/$src"
+else
+    src=
+    [ -z "$git" ] && [ -n "$commit" ] || archived=
+fi
+
 # The versions of everything whose bytes end up in the archive: compilers,
 # assembler and linker, the Windows runtime and headers, the resource
 # compiler, Qt's host tools and source, the zip writer.
 packages=(binutils-mingw-w64-x86-64 gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix
           gcc-mingw-w64-x86-64-posix-runtime mingw-w64-x86-64-dev mingw-w64-common llvm-14
-          qt6-base-dev qt6-base-dev-tools cmake ninja-build python3 zlib1g)
+          qt6-base-dev qt6-base-dev-tools cmake ninja-build python3 zlib1g git gzip)
+state=$("$python" packaging/windows/exetool package-state "${packages[@]}") \
+    || fail "cannot tell which state of Debian's archive the packages come from (above)"
 {
     echo "Kestrum $version for 64-bit Windows (x86-64)"
     echo
@@ -105,20 +137,36 @@ packages=(binutils-mingw-w64-x86-64 gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86
         installed=$(dpkg-query -W -f='${Version}' "$package" 2>/dev/null) || true
         printf '    %-38s %s\n' "$package" "${installed:-(not installed)}"
     done
+    echo
+    echo "They are Debian's archive as its Release files date it: $state."
+    echo "Debian's snapshot archive serves the archive as it was at any time; with it as"
+    echo "of that time in apt's sources, apt-get install <package>=<version> installs"
+    echo "exactly these versions (README.md of the source, \"Verifying a download\")."
 } >"$work/BUILDINFO.txt"
 sed "s/@VERSION@/$version/g" packaging/windows/zip-readme.txt >"$work/README.txt"
+
+# The bill of materials describes the Kestrum.exe that ships, and the source.
+sbom=Kestrum-$version.cdx.json
+"$python" packaging/windows/exetool sbom "$qt/notices" "$fresh/app/Kestrum.map" "$work/Kestrum.exe" \
+    "$work/$sbom" --version "$version" --epoch "$SOURCE_DATE_EPOCH" --repository "$repository" \
+    --source-archive "$archived" \
+    || fail "the bill of materials cannot be made (above); no archive was made"
 
 zip=Kestrum-$version-win64.zip
 "$python" packaging/windows/exetool zip "$work/$zip" "$SOURCE_DATE_EPOCH" \
     Kestrum.exe="$work/Kestrum.exe" README.txt="$work/README.txt" \
-    BUILDINFO.txt="$work/BUILDINFO.txt" THIRD-PARTY-NOTICES.txt="$work/THIRD-PARTY-NOTICES.txt"
-(cd "$work" && sha256sum "$zip" >SHA256SUMS)
+    BUILDINFO.txt="$work/BUILDINFO.txt" THIRD-PARTY-NOTICES.txt="$work/THIRD-PARTY-NOTICES.txt" \
+    "$sbom=$work/$sbom"
+shipped=("$zip" "$sbom" ${src:+"$src"})
+(cd "$work" && sha256sum "${shipped[@]}" >SHA256SUMS)
 
 rm -rf "$out"
 mkdir -p "$out"
-mv "$work/$zip" "$work/SHA256SUMS" "$out/"
-echo "Built $out/$zip and $out/SHA256SUMS:"
+mv "${shipped[@]/#/$work/}" "$work/SHA256SUMS" "$out/"
+echo "Built in $out: ${shipped[*]} and SHA256SUMS:"
 cat "$out/SHA256SUMS"
+[ -n "$src" ] || [ -z "$git" ] \
+    || echo "scripts/release: no source archive: the work tree has uncommitted changes." >&2
 if [ -n "${changed:-}" ]; then
     echo "scripts/release: built from uncommitted changes (listed above); nobody else can match it." >&2
 fi

@@ -3,22 +3,33 @@
   finish LINKED MAP OUT    the post-link fix-up, then the release gate; OUT
                            appears only when both passed
   check EXE                the release gate (./scripts/check-exe)
-  notices QT_NOTICES MAP OUT [--runtime COPYRIGHT]
+  notices QT_NOTICES MAP OUT --version V [--repository URL]
                            THIRD-PARTY-NOTICES.txt from the link map
+  sbom QT_NOTICES MAP EXE OUT --version V --epoch SECONDS [--source-archive NAME]
+       [--repository URL]  the bill of materials, CycloneDX 1.6 JSON
+  check-sbom SBOM EXE NOTICES
+                           the bill against its schema, the exe and the notices
+  package-state PACKAGE... the date of the state of Debian's archive the
+                           installed versions come from
   size MAP                 where the bytes of the executable go
   zip OUT EPOCH NAME=FILE...
                            the download's zip
   imports EXE              "<dll> <function>" for every imported function"""
 import argparse
+import json
 import os
+import subprocess
 import sys
 
 import archive
+import debianstate
 import fixup
 import gate
 import linkmap
 import notices
 import pe
+import sbom
+import sbomcheck
 import size
 
 HERE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))  # packaging/windows
@@ -89,8 +100,30 @@ def check(arguments):
 
 def write_notices(arguments):
     found = notices.contents(arguments.qt_notices, linkmap.read(arguments.map))
-    text = notices.text(found, arguments.qt_notices, arguments.runtime)
+    text = notices.text(found, arguments.qt_notices, arguments.version, arguments.repository)
     replace(arguments.out, archive.windows_text(text.encode()))
+
+
+def write_sbom(arguments):
+    found = notices.contents(arguments.qt_notices, linkmap.read(arguments.map))
+    document = sbom.bill(found, arguments.version, read_bytes(arguments.exe), arguments.epoch,
+                         sbom.debian_distro(), arguments.source_archive, arguments.repository)
+    replace(arguments.out, sbom.render(document))
+
+
+def check_sbom(arguments):
+    with open(arguments.sbom, encoding="utf-8") as file:
+        document = json.load(file)
+    with open(arguments.notices, encoding="utf-8-sig") as file:
+        text = file.read()
+    failures = sbomcheck.validate(document) + sbomcheck.agree(document, text,
+                                                              read_bytes(arguments.exe))
+    for failure in failures:
+        print(f"{arguments.sbom}: {failure}", file=sys.stderr)
+    if failures:
+        sys.exit(1)
+    print(f"{arguments.sbom}: valid CycloneDX 1.6; {len(document['components'])} components, "
+          "the same as the notices; Kestrum.exe's SHA-512 matches")
 
 
 def write_zip(arguments):
@@ -99,6 +132,16 @@ def write_zip(arguments):
         name, _, path = member.partition("=")
         members.append((name, read_bytes(path)))
     archive.write(arguments.out, arguments.epoch, members)
+
+
+def print_package_state(arguments):
+    installed = {}
+    for package in arguments.packages:
+        run = subprocess.run(["dpkg-query", "-W", "-f=${Version}", package], capture_output=True,
+                             text=True)
+        installed[package] = run.stdout if run.returncode == 0 else "(not installed)"
+    date, why_not = debianstate.package_state(installed)
+    print(f"{date:%Y-%m-%d %H:%M:%S} UTC ({date:%Y%m%dT%H%M%SZ})" if date else f"unknown, as {why_not}")
 
 
 def print_imports(arguments):
@@ -122,12 +165,21 @@ def main():
         sub.add_argument("--path", action="append", default=[],
                          help="a further path of this machine the file must not name")
         sub.add_argument("--link-map", help="the map of the file's link, to check stack canaries")
-    command("notices", write_notices, "qt_notices", "map", "out").add_argument("--runtime")
+    sub = command("notices", write_notices, "qt_notices", "map", "out")
+    sub.add_argument("--version", required=True)
+    sub.add_argument("--repository", default="")
+    sub = command("sbom", write_sbom, "qt_notices", "map", "exe", "out")
+    sub.add_argument("--version", required=True)
+    sub.add_argument("--epoch", type=int, required=True)
+    sub.add_argument("--source-archive", default="")
+    sub.add_argument("--repository", default="")
+    command("check-sbom", check_sbom, "sbom", "exe", "notices")
     command("size", lambda a: print(size.report(linkmap.read(a.map))), "map")
     sub = command("zip", write_zip, "out")
     sub.add_argument("epoch", type=int)
     sub.add_argument("members", nargs="+", metavar="NAME=FILE")
     command("imports", print_imports, "exe")
+    command("package-state", print_package_state).add_argument("packages", nargs="+")
 
     arguments = parser.parse_args()
     try:

@@ -1,21 +1,39 @@
 """THIRD-PARTY-NOTICES.txt of Kestrum.exe, which links Qt statically: Qt
 and each library Qt bundles whose code the link took, with its copyright and
-licence, and the mingw-w64 runtime.
+licence, and the pieces of the mingw-w64 and GCC runtimes it took.
 
 What was collected from the Qt source (qtsource.py, kept with the cached Qt)
 says which compiled files carry each library's code; the link map says which
 of those files the link took. So the notices list what the executable
 contains, no more and no less."""
+import functools
 import hashlib
 import json
 import os
 import re
+import subprocess
 from dataclasses import dataclass, field
 
 import linkmap
 
 RULE = "=" * 80
 BOM = "\ufeff"
+GCC_EXCEPTION = "GPL-3.0-or-later WITH GCC-exception-3.1"
+MINGW_LIBRARIES = "/usr/x86_64-w64-mingw32/lib"
+
+# The pieces of the C and C++ runtimes that a mingw-w64 link may take, by the
+# files they come from: their names, licences (SPDX) and what they are.
+RUNTIME_PIECES = [
+    ("mingw-w64 runtime", r"crt2\.o|libmingw32\.a|libmingwex\.a|libmsvcrt\.a|libmoldname\.a",
+     "ZPL-2.1 AND LicenseRef-Public-Domain", "The start-up code and C library additions of mingw-w64"),
+    ("winpthreads", r"libpthread\.a|libwinpthread\.a", "MIT AND BSD-3-Clause",
+     "The POSIX threads library of mingw-w64"),
+    ("libgcc", r"crtbegin\.o|crtend\.o|libgcc\.a|libgcc_eh\.a", GCC_EXCEPTION,
+     "GCC's low-level runtime"),
+    ("libssp", r"libssp\.a|libssp_nonshared\.a", GCC_EXCEPTION,
+     "GCC's stack protector, which stops the program when a stack canary was overwritten"),
+    ("libstdc++", r"libstdc\+\+\.a|libsupc\+\+\.a", GCC_EXCEPTION, "GCC's C++ standard library"),
+]
 
 
 class NoticesError(Exception):
@@ -38,18 +56,56 @@ class Library:
         return [name for name in names if name]
 
 
+@dataclass(frozen=True)
+class Package:
+    """A Debian binary package and the source package it was built from."""
+    name: str
+    version: str
+    source: str
+    source_version: str
+
+    @property
+    def upstream(self):
+        return re.sub(r"^[0-9]+:", "", self.version).split("-")[0]
+
+
+@dataclass
+class Runtime:
+    """A piece of the C or C++ runtime the link took."""
+    name: str
+    licence: str  # SPDX
+    what: str
+    package: Package
+
+
 @dataclass
 class Contents:
-    """What of Qt the link took."""
+    """What of Qt and the runtimes the link took."""
     qt_package: str
     qt_version: str  # of the Debian source package, "6.4.2+dfsg-10"
     modules: list  # "Qt Core", ...
     plugins: list  # "qwindows", ...
     libraries: list = field(default_factory=list)
+    runtimes: list = field(default_factory=list)
+    qt_source: dict = field(default_factory=dict)  # all that qt-source says
 
     @property
     def qt_upstream(self):
         return re.match(r"[0-9][0-9.]*[0-9]", re.sub(r"^[0-9]+:", "", self.qt_version)).group(0)
+
+
+@functools.cache
+def debian_package(path):
+    """The installed Debian package that holds `path`."""
+    def query(*arguments):
+        run = subprocess.run(["dpkg-query", *arguments], capture_output=True, text=True)
+        if run.returncode:
+            raise NoticesError(f"the link took {path}, but no Debian package holds it, so its "
+                               "version and licence are unknown")
+        return run.stdout
+    name = query("-S", path).split(":")[0]
+    fields = query("-W", "-f=${Version}\t${source:Package}\t${source:Version}", name).split("\t")
+    return Package(name, *fields)
 
 
 def read_text(path):
@@ -59,9 +115,11 @@ def read_text(path):
     return text.removeprefix(BOM).replace("\r\n", "\n").rstrip(" \t\n")
 
 
-def contents(notices, link_map):
+def contents(notices, link_map, qt_prefix=None, package_of=debian_package):
     """What the link took, from `notices`, the folder of attributions
-    collected with the Qt, and the link's map."""
+    collected with the Qt (in the Qt's prefix, unless `qt_prefix` says where
+    that is), and the link's map."""
+    qt_prefix = os.path.realpath(qt_prefix or os.path.dirname(os.path.abspath(notices)))
     for name in ["qt-source", "LICENSES/LGPL-3.0-only.txt", "LICENSES/GPL-3.0-only.txt"]:
         if not os.path.exists(os.path.join(notices, name)):
             raise NoticesError(f"{notices} has no {name}; it must be a folder that "
@@ -74,7 +132,13 @@ def contents(notices, link_map):
     linked = set()
     bundled = []  # (unit, "archive(member)") of Qt's bundled libraries
     modules, plugins = set(), set()
+    runtimes = {}
     for origin in link_map.origins():
+        runtime = runtime_piece(origin, qt_prefix)
+        if runtime:
+            name, licence, what = runtime
+            runtimes.setdefault(name, Runtime(name, licence, what, package_of(
+                os.path.realpath(re.sub(r"\([^()]*\)$", "", origin)))))
         archive, member = linkmap.archive_member(origin)
         unit = re.sub(r"\.(obj|o)$", "", member)
         linked.add(unit)
@@ -88,7 +152,9 @@ def contents(notices, link_map):
     if "Qt Core" not in modules:
         raise NoticesError("the link map shows no Qt Core (libQt6Core.a) in the link")
 
-    found = Contents(source["package"], source["version"], sorted(modules), sorted(plugins))
+    found = Contents(source["package"], source["version"], sorted(modules), sorted(plugins),
+                     qt_source=source)
+    found.runtimes = [runtimes[name] for name, *_ in RUNTIME_PIECES if name in runtimes]
     covered = set()
     keyed = []
     seen = set()
@@ -124,6 +190,24 @@ def contents(notices, link_map):
                            f"in {notices} covers: {', '.join(shown)}")
     found.libraries = [library for _, library in sorted(keyed, key=lambda item: item[0])]
     return found
+
+
+def runtime_piece(origin, qt_prefix):
+    """(name, licence, what) of the runtime piece `origin` belongs to; None
+    for Kestrum's own objects, Qt's and Windows' import libraries. Any other
+    file stops the notices: nothing unlisted may end up in the executable."""
+    if not origin.startswith("/"):
+        return None  # the build's own: Kestrum, its delay-load import libraries, the linker's
+    path = os.path.realpath(re.sub(r"\([^()]*\)$", "", origin))
+    if path.startswith(qt_prefix + "/"):
+        return None
+    for name, files, licence, what in RUNTIME_PIECES:
+        if re.fullmatch(files, os.path.basename(path)):
+            return name, licence, what
+    if os.path.dirname(path) == MINGW_LIBRARIES and re.fullmatch(r"lib\w+\.a", os.path.basename(path)):
+        return None  # the import library of a Windows DLL
+    raise NoticesError(f"the link took {origin}, which is neither Kestrum's, Qt's, a runtime's "
+                       "nor a Windows import library; list it before it ships")
 
 
 def attribution_files(notices):
@@ -197,18 +281,33 @@ def library_section(library, printed):
     return text
 
 
-def text(found, notices, runtime_copyright=None):
-    """The notices, with LF line ends."""
+def runtime_section(runtime, printed):
+    """One runtime piece's section, with the copyright file of the Debian
+    package it came from (printed once)."""
+    package = runtime.package
+    text = (f"\n\n{RULE}\n{runtime.name}\n{RULE}\n\nVersion: {package.upstream}\n"
+            f"License: {runtime.licence}\n\n")
+    text += wrap(f"{runtime.what}, from the Debian package {package.name} {package.version}, "
+                 "as the copyright file of that package states it.") + "\n"
+    if runtime.licence == GCC_EXCEPTION:
+        text += "\n" + wrap("The GCC Runtime Library Exception lets a program compiled with GCC "
+                            "contain it under terms of the program's own choice.") + "\n"
+    body = read_text(f"/usr/share/doc/{package.name}/copyright")
+    digest = hashlib.sha256(body.encode()).hexdigest()
+    if digest in printed:
+        return text + f"\ncopyright: the same text as for {printed[digest]} above.\n"
+    printed[digest] = runtime.name
+    return text + f"\n--- copyright ---\n\n{body}\n"
+
+
+def text(found, notices, version, repository=""):
+    """The notices of Kestrum `version`, with LF line ends; `repository`
+    is where Kestrum's source can be fetched, if it has a public home."""
     printed = {}
     listed = "".join(f"  - {library.get('Name')}\n" for library in found.libraries)
+    listed += "".join(f"  - {runtime.name}\n" for runtime in found.runtimes)
     sections = "".join(library_section(library, printed) for library in found.libraries)
-    if runtime_copyright:
-        name = "mingw-w64 runtime and winpthreads"
-        listed += f"  - {name}\n"
-        sections += (f"\n\n{RULE}\n{name}\n{RULE}\n\n"
-                     "The start-up code of the C runtime and the POSIX threads library of "
-                     "mingw-w64, as the copyright file of the package they come from states "
-                     f"them:\n\n{read_text(runtime_copyright)}\n")
+    sections += "".join(runtime_section(runtime, printed) for runtime in found.runtimes)
     qt = ", ".join(found.modules)
     if found.plugins:
         qt += "; plugins: " + ", ".join(found.plugins)
@@ -228,6 +327,13 @@ def text(found, notices, runtime_copyright=None):
                   "which builds that Qt statically for Windows first. To relink it with a "
                   "modified Qt instead, build that Qt statically with mingw-w64 and run, in "
                   "Kestrum's source:")
+    where = f", and at {repository}" if repository else ""
+    kestrum_source = wrap(
+        f"Kestrum's complete source, from which this very Kestrum.exe and the zip it came in "
+        f"are built, is published beside the zip as Kestrum-{version}-src.tar.gz{where}. "
+        "Unpacked on Debian 12 with the package versions its BUILDINFO.txt names, "
+        "./scripts/release builds that zip again byte for byte: the archive knows its commit "
+        "and the time BUILDINFO.txt gives as SOURCE_DATE_EPOCH by itself.")
     lgpl = read_text(os.path.join(notices, "LICENSES", "LGPL-3.0-only.txt"))
     gpl = read_text(os.path.join(notices, "LICENSES", "GPL-3.0-only.txt"))
     return f"""Third-party software in Kestrum.exe
@@ -249,6 +355,8 @@ def text(found, notices, runtime_copyright=None):
     cmake --build --preset windows
 
 The new Kestrum.exe is build/windows/Kestrum.exe.
+
+{kestrum_source}
 
 
 {RULE}

@@ -7,6 +7,9 @@ import linkmap
 import notices
 import size
 
+GCC = notices.Package("gcc-mingw-w64-x86-64-posix", "12.2.0-14+deb12u1+25.2+b1", "gcc-mingw-w64",
+                      "25.2")
+
 MAP = """Discarded input sections
 
  .text          0x0000000000000000       0x10 libQt6Core.a(qdebug.cpp.obj)
@@ -23,9 +26,16 @@ Linker script and memory map
  *fill*         0x0000000140001340       0x10 
  .text          0x0000000140001350       0x80 /qt/lib/libQt6BundledLibpng.a(png.c.obj)
  .text          0x00000001400013d0       0x30 /qt/plugins/platforms/libqwindows.a(qwindowsintegration.cpp.obj)
+ .text          0x0000000140001400       0x20 /usr/lib/gcc/x86_64-w64-mingw32/12-posix/libssp.a(ssp.o)
+ .text          0x0000000140001420        0x8 /usr/lib/gcc/x86_64-w64-mingw32/12-posix/../../../../x86_64-w64-mingw32/lib/libkernel32.a(dkgcs00123.o)
+ .text          0x0000000140001428        0x8 delay-load/libuxtheme.a(d000001.o)
 .bss            0x0000000140005000      0x100
  COMMON         0x0000000140005000       0x20 /qt/lib/libQt6Widgets.a(qwidget.cpp.obj)
 """
+
+
+def contents(folder, link_map=None):
+    return notices.contents(folder, linkmap.LinkMap(link_map or MAP), "/qt", lambda path: GCC)
 
 
 def attribution(folder, document, units, files=()):
@@ -61,13 +71,18 @@ class Notices(unittest.TestCase):
             "0 png.c\n1 md4c.c\n", [("LICENSE", "the zlib licence\n"), ("COPYING", "(C) png\n")])
 
     def test_what_the_link_took_is_listed_once_each(self):
-        found = notices.contents(self.folder, linkmap.LinkMap(MAP))
+        found = contents(self.folder)
         self.assertEqual(found.modules, ["Qt Core", "Qt Widgets"])
         self.assertEqual(found.plugins, ["qwindows"])
         self.assertEqual([library.get("Name") for library in found.libraries], ["libpng", "zlib"])
-        text = notices.text(found, self.folder, None)
+        self.assertEqual([(r.name, r.package.upstream) for r in found.runtimes],
+                         [("libssp", "12.2.0")])
+        text = notices.text(found, self.folder, "1.0.1.0", "https://kestrum.example/kestrum.git")
         self.assertIn("statically with Qt 6.4.2 (Qt Core, Qt Widgets; plugins:\nqwindows)", text)
-        self.assertIn("  - Qt 6.4.2\n  - libpng\n  - zlib\n", text)
+        self.assertIn("  - Qt 6.4.2\n  - libpng\n  - zlib\n  - libssp\n", text)
+        self.assertTrue("libssp\n" + "=" * 80 + "\n\nVersion: 12.2.0\nLicense: GPL-3.0-or-later WITH "
+                        "GCC-exception-3.1\n" in text)
+        self.assertTrue("Kestrum-1.0.1.0-src.tar.gz,\nand at https://kestrum.example/kestrum.git." in text)
         self.assertIn("zlib\n" + "=" * 80 + "\n\nVersion: 1.2.13\nLicense: zlib License (Zlib)\n\n"
                       "(C) Jean-loup Gailly\n\nLICENSE: the same text as for libpng above.\n", text)
         self.assertIn("License: libpng-2.0\n\n--- LICENSE ---\n\nthe zlib licence\n", text)
@@ -75,13 +90,16 @@ class Notices(unittest.TestCase):
         self.assertNotIn("MD4C", text)
         self.assertNotIn("qimage", text)
 
-    def test_bundled_code_no_attribution_covers_stops_it(self):
+    def test_code_nothing_accounts_for_stops_it(self):
+        with self.assertRaisesRegex(notices.NoticesError, r"took /opt/x/libfoo.a\(foo.o\), which is "
+                                                          "neither Kestrum's, Qt's, a runtime's"):
+            contents(self.folder, MAP + " .text  0x0000000140002000  0x8 /opt/x/libfoo.a(foo.o)\n")
         with open(os.path.join(self.folder, "src/3rdparty/libpng/qt_attribution.units"), "w") as f:
             f.write("1 md4c.c\n")
         with self.assertRaisesRegex(notices.NoticesError,
                                     r"no qt_attribution.json .* covers: libQt6BundledLibpng.a"
                                     r"\(png.c.obj\)"):
-            notices.contents(self.folder, linkmap.LinkMap(MAP))
+            contents(self.folder)
 
 
 class LinkMapReading(unittest.TestCase):
@@ -91,10 +109,11 @@ class LinkMapReading(unittest.TestCase):
         self.assertEqual(link_map.section_sizes, {".text": 0x2000, ".bss": 0x100})
         self.assertEqual([(p.section, p.size) for p in link_map.pieces],
                          [(".text", 0x100), (".text", 0x200), (".text", 0x40), (".text", 0x80),
-                          (".text", 0x30), (".bss", 0x20)])
+                          (".text", 0x30), (".text", 0x20), (".text", 8), (".text", 8),
+                          (".bss", 0x20)])
         self.assertNotIn("qdebug", " ".join(link_map.origins()))
         report = size.report(link_map)
-        self.assertRegex(report, r"\n\(smaller parts\) +752 ")
+        self.assertRegex(report, r"\n\(smaller parts\) +800 ")
         self.assertRegex(report, r"\nKestrum +256 ")
 
     def test_a_file_that_is_no_map_is_refused(self):

@@ -17,7 +17,7 @@ class OnePage(unittest.TestCase):
                 for name in files:
                     relative = prefix + os.path.relpath(os.path.join(path, name), folder)
                     if name != "README.md" and not name.startswith("test_"):
-                        self.assertIn(relative, named)
+                        self.assertTrue(relative in named, f"the page does not name {relative}")
 
 
 if __name__ == "__main__":

@@ -1,0 +1,178 @@
+"""Kestrum's bill of materials: a CycloneDX 1.6 JSON document made from the
+same facts as THIRD-PARTY-NOTICES.txt (what the link took), so the two never
+disagree, and as reproducible as the rest of the download: it is dated at
+SOURCE_DATE_EPOCH and its serial number comes from what it describes.
+
+Everything here came through Debian's packages: Qt and the libraries it
+bundles from the source package the static Qt was built from, the runtimes
+from the mingw-w64 and GCC packages that linked them. A component whose
+version or licence is not known stops it: a bill with a gap helps nobody
+who scans it."""
+import datetime
+import functools
+import hashlib
+import json
+import os
+import re
+import urllib.parse
+import uuid
+
+from notices import NoticesError
+
+QT_LICENCE = "LGPL-3.0-only"
+SCHEMAS = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "cyclonedx")
+
+
+@functools.cache
+def spdx_ids():
+    """The licence and exception identifiers SPDX lists."""
+    with open(os.path.join(SCHEMAS, "spdx.SNAPSHOT.schema.json"), encoding="utf-8") as file:
+        return frozenset(json.load(file)["enum"])
+
+
+def spdx_expression(text):
+    """`text`, a licence as Qt's attributions write it, as an SPDX licence
+    expression: operators in capitals, and a name SPDX does not list (such as
+    "Public Domain") as a LicenseRef of its own."""
+    parts = []
+    operators = r"\s*(\(|\)|(?<![\w.+-])(?:AND|OR|WITH)(?![\w.+-]))\s*"
+    for token in re.split(operators, text.strip(), flags=re.IGNORECASE):
+        if token.upper() in ("AND", "OR", "WITH", "(", ")"):
+            parts.append(token.upper())
+        elif token:
+            listed = token in spdx_ids() or token.startswith("LicenseRef-")
+            parts.append(token if listed else
+                         "LicenseRef-" + re.sub(r"[^A-Za-z0-9.]+", "-", token).strip("-"))
+    return " ".join(parts).replace("( ", "(").replace(" )", ")")
+
+
+def licences(text):
+    """CycloneDX's licence choice: one listed licence by its id (which the
+    schema checks), anything else as an expression."""
+    expression = spdx_expression(text)
+    if expression in spdx_ids():
+        return [{"license": {"id": expression}}]
+    return [{"expression": expression}]
+
+
+def debian_purl(source, version, distro):
+    """The package URL of Debian source package `source` at `version`."""
+    return (f"pkg:deb/debian/{source}@{urllib.parse.quote(version, safe='.-_~')}"
+            f"?arch=source&distro={distro}")
+
+
+def references(*pairs):
+    return [{"type": kind, "url": url} for kind, url in pairs if url]
+
+
+def qt_component(found, distro):
+    """Qt as linked: its modules and plugins as parts of it."""
+    purl = debian_purl(found.qt_package, found.qt_version, distro)
+    source = found.qt_source
+    common = {"version": found.qt_upstream, "supplier": {"name": "Debian"},
+              "licenses": licences(QT_LICENCE), "purl": purl}
+    parts = [{"type": "library", "bom-ref": f"qt:{name}", "name": name, **common}
+             for name in found.modules + [f"{plugin} plugin" for plugin in found.plugins]]
+    return {"type": "framework", "bom-ref": "qt", "name": "Qt", **common,
+            "manufacturer": {"name": "The Qt Company"},
+            "description": f"Qt from Debian's source package {found.qt_package} "
+                           f"{found.qt_version}, linked statically",
+            "externalReferences": references(("website", source.get("homepage")),
+                                              ("vcs", source.get("vcs")),
+                                              ("source-distribution", source.get("dsc"))),
+            "components": parts}
+
+
+def bundled_component(library, found, distro):
+    """A library Qt bundles, as its attribution describes it. One without a
+    version of its own is the copy in Qt's source package, and named so."""
+    name, version = library.get("Name").strip(), library.get("Version").strip()
+    licence = library.get("LicenseId").strip() or library.get("License").strip()
+    if not licence:
+        raise NoticesError(f"the bill of materials needs the licence of {name}, which Qt "
+                           "bundles, but its qt_attribution.json gives none")
+    folder = library.folder.split("/src/", 1)[-1]
+    if version:
+        purl = (f"pkg:generic/{urllib.parse.quote(library.get('Id'))}"
+                f"@{urllib.parse.quote(version, safe='.-_~')}")
+        description = f"Bundled with Qt in {found.qt_package} {found.qt_version}"
+    else:
+        version = found.qt_version
+        purl = f"{debian_purl(found.qt_package, found.qt_version, distro)}#src/{folder}"
+        description = (f"No version of its own: the copy in src/{folder} of "
+                       f"{found.qt_package} {found.qt_version}")
+    component = {"type": "library", "bom-ref": f"qt:{library.get('Id')}", "name": name,
+                 "version": version, "supplier": {"name": "Debian"},
+                 "licenses": licences(licence), "purl": purl, "description": description,
+                 "externalReferences": references(
+                     ("website", library.get("Homepage")),
+                     ("distribution", library.get("DownloadLocation")),
+                     ("source-distribution", found.qt_source.get("dsc")))}
+    if library.get("Copyright").strip():
+        component["copyright"] = library.get("Copyright").strip()
+    return component
+
+
+def runtime_component(runtime, distro):
+    package = runtime.package
+    return {"type": "library", "bom-ref": f"runtime:{runtime.name}", "name": runtime.name,
+            "version": package.upstream, "supplier": {"name": "Debian"},
+            "licenses": licences(runtime.licence),
+            "purl": debian_purl(package.source, package.source_version, distro),
+            "description": f"{runtime.what}, from the Debian package {package.name} "
+                           f"{package.version}"}
+
+
+def bill(found, version, exe, epoch, distro, source_archive="", repository=""):
+    """The bill of materials of Kestrum.exe (its bytes `exe`) as a dict.
+    `source_archive`: the file name of Kestrum's source archive, published
+    beside the zip (SHA256SUMS gives its digest); none for a build of
+    uncommitted changes."""
+    kestrum = {"type": "application", "bom-ref": "kestrum", "name": "Kestrum",
+               "version": version, "supplier": {"name": "Kestrum"},
+               "description": "Writes a version resource script for a Windows program",
+               "hashes": [{"alg": "SHA-512", "content": hashlib.sha512(exe).hexdigest()}],
+               "properties": [{"name": "kestrum:file", "value": "Kestrum.exe"}]}
+    links = references(("vcs", repository), ("source-distribution", source_archive))
+    if links:
+        kestrum["externalReferences"] = links
+    bundled = [bundled_component(library, found, distro) for library in found.libraries]
+    runtimes = [runtime_component(runtime, distro) for runtime in found.runtimes]
+    when = datetime.datetime.fromtimestamp(epoch, datetime.timezone.utc)
+    document = {
+        "bomFormat": "CycloneDX", "specVersion": "1.6", "version": 1,
+        "metadata": {
+            "timestamp": when.strftime("%Y-%m-%dT%H:%M:%SZ"),
+            "lifecycles": [{"phase": "build"}],
+            "tools": {"components": [{"type": "application", "name": "exetool",
+                                      "version": version,
+                                      "description": "Kestrum's packaging/windows/exetool"}]},
+            "authors": [{"name": "Kestrum"}],
+            "manufacturer": {"name": "Kestrum"},
+            "component": kestrum},
+        "components": [qt_component(found, distro)] + bundled + runtimes,
+        "dependencies": [
+            {"ref": "kestrum", "dependsOn": ["qt"] + [c["bom-ref"] for c in runtimes]},
+            {"ref": "qt", "dependsOn": [c["bom-ref"] for c in bundled]},
+            *({"ref": c["bom-ref"]} for c in bundled + runtimes)]}
+    # The same contents give the same serial number, so the bill is as
+    # reproducible as what it describes.
+    canonical = json.dumps(document, sort_keys=True).encode()
+    serial = uuid.uuid5(uuid.NAMESPACE_URL, "kestrum-sbom:" + hashlib.sha256(canonical).hexdigest())
+    return {"bomFormat": "CycloneDX", "specVersion": "1.6", "serialNumber": serial.urn,
+            **{key: value for key, value in document.items() if key not in ("bomFormat",
+                                                                             "specVersion")}}
+
+
+def render(document):
+    return (json.dumps(document, indent=2, ensure_ascii=False) + "\n").encode()
+
+
+def debian_distro(os_release="/etc/os-release"):
+    """"debian-12", as package URLs name Debian 12."""
+    with open(os_release, encoding="utf-8") as file:
+        fields = dict(line.rstrip("\n").split("=", 1) for line in file if "=" in line)
+    version = fields.get("VERSION_ID", "").strip('"')
+    if fields.get("ID") != "debian" or not re.fullmatch(r"[0-9]+", version):
+        raise NoticesError(f"{os_release} does not name a Debian release")
+    return f"debian-{version}"
