@@ -14,7 +14,12 @@ function(kestrum_post_link target)
     set(exe ${PROJECT_BINARY_DIR}/${target}.exe)
     set_target_properties(${target} PROPERTIES
         OUTPUT_NAME ${linked_name} RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR})
-    # Stripped, with no export table: nothing loads it as a library.
+    # The steps after the link are part of it: a change to them links again.
+    file(GLOB tool CONFIGURE_DEPENDS ${KESTRUM_EXETOOL}/*.py)
+    list(FILTER tool EXCLUDE REGEX "/(test_|crafted)")
+    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${tool}
+                 ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/known-dlls.txt)
+    # Stripped, exporting nothing: nothing loads it as a library.
     target_link_options(${target} PRIVATE -s LINKER:--exclude-all-symbols LINKER:-Map=${map})
     set(paths --path ${PROJECT_BINARY_DIR})
     if(KESTRUM_WINDOWS_QT)

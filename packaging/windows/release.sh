@@ -138,9 +138,9 @@ state=$("$python" packaging/windows/exetool package-state "${packages[@]}") \
         printf '    %-38s %s\n' "$package" "${installed:-(not installed)}"
     done
     echo
-    echo "They are Debian's archive as its Release files date it: $state."
-    echo "Debian's snapshot archive serves the archive as it was at any time; with it as"
-    echo "of that time in apt's sources, apt-get install <package>=<version> installs"
+    echo "Debian's archive held these versions as its Release files of $state"
+    echo "date it. Debian's snapshot archive serves the archive as it was at any time; with"
+    echo "it as of that time in apt's sources, apt-get install <package>=<version> installs"
     echo "exactly these versions (README.md of the source, \"Verifying a download\")."
 } >"$work/BUILDINFO.txt"
 sed "s/@VERSION@/$version/g" packaging/windows/zip-readme.txt >"$work/README.txt"

@@ -77,7 +77,8 @@ def finish(arguments):
     unless both passed, not even an older OUT."""
     if os.path.exists(arguments.out):
         os.unlink(arguments.out)
-    data, notes = fixup.fix(read_bytes(arguments.linked), linkmap.read(arguments.map))
+    data, notes = fixup.fix(read_bytes(arguments.linked), linkmap.read(arguments.map),
+                            os.path.basename(arguments.out))
     for note in notes:
         print(f"exetool finish: {note}")
     if len(notes) == 2:

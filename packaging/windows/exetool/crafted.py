@@ -26,6 +26,7 @@ class Crafted:
     text: bytes = b""  # more bytes in the data section, strings of the build say
     extra: bytes = b""  # bytes after the last section
     wrong_checksum: bool = False
+    export_name: str = "Kestrum-linked.exe"  # the linker's; the fix-up renames it
 
     def build(self):
         data = bytearray(DATA_SIZE)
@@ -43,6 +44,8 @@ class Crafted:
             return place(b"".join(struct.pack("<Q", t) for t in thunks + [0]))
 
         directories = {}
+        name = place(self.export_name.encode() + b"\0")
+        directories[pe.EXPORT] = (place(struct.pack("<IIHHI", 0, 0, 0, 0, name) + bytes(20)), 40)
         imports = [(place(dll.encode() + b"\0"), names([fn])) for dll, fn in self.imports]
         directories[pe.IMPORT] = (place(b"".join(struct.pack("<5I", table, 0, 0, name, table)
                                                  for name, table in imports) + bytes(20)), 0)

@@ -6,8 +6,10 @@ neither Windows nor any tool would see them:
 - the delay-import descriptors that dlltool's delay-load import libraries
   bring (__DELAY_IMPORT_DESCRIPTOR_*), side by side and ended by an empty one,
   kestrumDelayImportEnd.
-It also makes the file's length a multiple of 8 and its checksum correct, so
-that an Authenticode signature can be attached and removed again exactly."""
+It also gives the export table the executable's own name (the linker names
+it after the file it wrote, which is not the one that ships), and makes the
+file's length a multiple of 8 and its checksum correct, so that an
+Authenticode signature can be attached and removed again exactly."""
 import struct
 
 import pe
@@ -22,10 +24,11 @@ class FixupError(Exception):
     pass
 
 
-def fix(data, link_map):
-    """The fixed bytes of the linked executable `data`, and notes for the
-    person building it."""
+def fix(data, link_map, name):
+    """The fixed bytes of the linked executable `data`, to ship as `name`,
+    and notes for the person building it."""
     image = pe.Image(bytearray(data))
+    rename(image, name)
     notes = []
     try:
         config = link_map.address(CONFIG_SYMBOL, "load configuration") - image.image_base
@@ -59,6 +62,18 @@ def fix(data, link_map):
     struct.pack_into("<I", image.data, image.checksum_offset,
                      pe.checksum(image.data, image.checksum_offset))
     return bytes(image.data), notes
+
+
+def rename(image, name):
+    rva = image.export_name_rva()
+    if rva is None:
+        return
+    written = image.c_string(rva)
+    if len(name) > len(written):
+        raise FixupError(f"the export table names the module {written}, too short a name to "
+                         f"hold {name}")
+    start = image.offset(rva)
+    image.data[start:start + len(written)] = name.encode("latin-1").ljust(len(written), b"\0")
 
 
 def point(image, index, what, rva, size, notes):

@@ -3,6 +3,7 @@ directories and the DLLs it imports, directly or on first use."""
 import struct
 
 # Indexes in the optional header's data directories.
+EXPORT = 0
 IMPORT = 1
 SECURITY = 4  # the certificate table: an Authenticode signature
 BASE_RELOCATION = 5
@@ -94,6 +95,11 @@ class Image:
             # Descriptors of the oldest form hold addresses, not RVAs.
             names.append(self.c_string(name if attributes & 1 else name - self.image_base))
         return names
+
+    def export_name_rva(self):
+        """Where the export table names the module, or None without one."""
+        rva, _ = self.directory(EXPORT)
+        return struct.unpack("<I", self.read(rva + 12, 4))[0] if rva else None
 
     def imported_functions(self):
         """(DLL, function) for every function imported by name, directly or

@@ -28,14 +28,16 @@ def as_linked(**change):
 class Fixup(unittest.TestCase):
     def test_the_fixed_file_passes_the_gate(self):
         linked = as_linked()
-        data, notes = fixup.fix(linked.build(), linkmap.LinkMap(linked.link_map()))
+        data, notes = fixup.fix(linked.build(), linkmap.LinkMap(linked.link_map()), "Kestrum.exe")
         self.assertEqual(notes, [])
         self.assertEqual(gate.check(data, ["uxtheme"], ["kernel32"]), [])
-        self.assertEqual(pe.Image(data).delay_imports(), ["UxTheme.dll"])
+        image = pe.Image(data)
+        self.assertEqual(image.delay_imports(), ["UxTheme.dll"])
+        self.assertEqual(image.c_string(image.export_name_rva()), "Kestrum.exe")
 
     def test_a_directory_the_linker_filled_is_noted(self):
-        linked = crafted.Crafted()
-        data, notes = fixup.fix(linked.build(), linkmap.LinkMap(linked.link_map()))
+        linked = crafted.Crafted(export_name="Kestrum.exe")
+        data, notes = fixup.fix(linked.build(), linkmap.LinkMap(linked.link_map()), "Kestrum.exe")
         self.assertEqual(len(notes), 2)
         self.assertIn("the linker already points the PE header at the load configuration", notes[0])
         self.assertEqual(data, linked.build())
@@ -53,10 +55,10 @@ class Fixup(unittest.TestCase):
         for message, link_map in cases:
             with self.subTest(message):
                 with self.assertRaisesRegex(fixup.FixupError, message):
-                    fixup.fix(linked.build(), linkmap.LinkMap(link_map))
+                    fixup.fix(linked.build(), linkmap.LinkMap(link_map), "Kestrum.exe")
         with self.assertRaisesRegex(fixup.FixupError, "DependentLoadFlags"):
             spoilt = as_linked(dependent_load_flags=0)
-            fixup.fix(spoilt.build(), linkmap.LinkMap(spoilt.link_map()))
+            fixup.fix(spoilt.build(), linkmap.LinkMap(spoilt.link_map()), "Kestrum.exe")
 
 
 class Finish(unittest.TestCase):
@@ -81,7 +83,8 @@ class Finish(unittest.TestCase):
         linked = as_linked(delay_imports=[(dll, "F") for dll in declared()])
         run, written, _ = self.finish(linked.build(), linked.link_map())
         self.assertEqual(run.returncode, 0, run.stderr)
-        self.assertEqual(written, fixup.fix(linked.build(), linkmap.LinkMap(linked.link_map()))[0])
+        self.assertEqual(written, fixup.fix(linked.build(), linkmap.LinkMap(linked.link_map()),
+                                            "Kestrum.exe")[0])
 
     def test_a_failure_leaves_no_executable(self):
         linked = as_linked(delay_imports=[(dll, "F") for dll in declared()])
