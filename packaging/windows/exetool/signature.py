@@ -136,7 +136,7 @@ def changes(unsigned, signed):
     offset, size = certificate_table(after)
     if certificate_table(before) != (0, 0):
         raise SignatureError("the unsigned executable is signed already")
-    if offset != len(unsigned) or len(signed) % 8:
+    if offset != len(unsigned) or size < WIN_CERTIFICATE_HEADER or len(signed) % 8:
         raise SignatureError(f"the signature is not appended to the unsigned bytes, padded to 8: "
                              f"{size} bytes at {offset:#x}, the unsigned file has {len(unsigned)}")
     entry = after.directory_offset(pe.SECURITY)

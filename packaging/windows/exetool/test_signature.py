@@ -38,6 +38,18 @@ class Digest(unittest.TestCase):
             signature.changes(UNSIGNED, bytes(signed))
 
 
+    def test_what_is_not_a_signature_appended_is_named(self):
+        signed = crafted.attach(UNSIGNED, made_for(UNSIGNED))
+        longer = UNSIGNED + bytes(8)
+        cases = [("signed already", signed, signed),
+                 ("not appended to the unsigned bytes", longer, crafted.attach(UNSIGNED, b"")),
+                 ("does not end the file", UNSIGNED, signed + bytes(8))]
+        for message, before, after in cases:
+            with self.subTest(message):
+                with self.assertRaisesRegex(signature.SignatureError, message):
+                    signature.changes(before, after)
+
+
 class Detached(unittest.TestCase):
     def test_what_a_signature_says_is_read(self):
         found = signature.Signature(made_for(UNSIGNED))
