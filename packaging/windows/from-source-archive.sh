@@ -33,16 +33,18 @@ cmp build/windows/Kestrum.exe build/release-build/Kestrum.exe \
 version=$(sed -n 's/^project(Kestrum VERSION \([0-9][0-9.]*\)[ )].*/\1/p' CMakeLists.txt)
 made=("Kestrum-$version-win64.zip" "Kestrum-$version.cdx.json")
 
-# Debian's python3, which has python3-jsonschema.
-/usr/bin/python3 packaging/windows/exetool check-sbom "build/release/${made[1]}" \
-    build/release-build/Kestrum.exe build/release-build/THIRD-PARTY-NOTICES.txt
-
 # As in reproducible.sh, the copy's path sorts on the other side of the
 # system libraries' folder.
 base=/tmp
 [ "$(printf '%s\n' "$root/" /usr/lib/gcc/ | LC_ALL=C sort | head -1)" = /usr/lib/gcc/ ] || base=/var/tmp
 work=$(mktemp -d "$base/kestrum-archive.XXXXXX")
 trap 'rm -rf "$work"' EXIT
+
+# The bill against the exe and the notices that ship with it; Debian's
+# python3, which has python3-jsonschema.
+/usr/bin/python3 -m zipfile -e "build/release/${made[0]}" "$work/zip"
+/usr/bin/python3 packaging/windows/exetool check-sbom "build/release/${made[1]}" \
+    "$work/zip/Kestrum.exe" "$work/zip/THIRD-PARTY-NOTICES.txt"
 tar -xzf "build/release/Kestrum-$version-src.tar.gz" -C "$work"
 unpacked=$work/kestrum-$version
 [ ! -e "$unpacked/.git" ] || fail "the source archive holds a .git"

@@ -4,21 +4,69 @@
 # cached static Qt reused), runs the release gate on the very file it is
 # about to pack, and only then writes build/release/Kestrum-<version>-win64.zip
 # (Kestrum.exe, a read-me, BUILDINFO.txt naming the source and the tools, the
-# third-party notices) and build/release/SHA256SUMS. Nothing in build/windows
+# third-party notices, the bill of materials), the bill beside it, Kestrum's
+# source archive and build/release/SHA256SUMS. Nothing in build/windows
 # reaches the zip. The same commit built with the same Debian packages gives
 # the same bytes whoever builds it, wherever and whenever: the members come in
 # a fixed order, with fixed permissions, dated at the time of the last commit
 # (SOURCE_DATE_EPOCH, if set, instead).
+#
+# Usage: scripts/release [--sign KEY [--sign-password-file FILE] [--timestamp-url URL]
+#                        | --signature FILE | --unsigned] [--gpg-key ID]
+# Kestrum.exe is signed (sign.sh) after it passed the gate and before it is
+# zipped: --sign signs it with KEY, a .pfx file or a PKCS#11 URI, and writes
+# the detached signature as build/release/Kestrum.exe.sig; --signature
+# attaches a published one, and without either the one published for this
+# version in packaging/windows/signatures/, if there is one (--unsigned: not
+# even that). --gpg-key signs SHA256SUMS as SHA256SUMS.asc.
 set -euo pipefail
-cd "$(dirname "$0")/../.."
 
 fail() {
     echo "scripts/release: $*" >&2
     exit 1
 }
 
+sign_key='' password_file='' timestamp_url='' signature='' unsigned='' gpg_key=''
+value() { [ -n "${2:-}" ] || fail "$1 needs a value"; }
+while [ $# -gt 0 ]; do
+    case $1 in
+        --sign) value "$@" && sign_key=$2 && shift ;;
+        --sign-password-file) value "$@" && password_file=$2 && shift ;;
+        --timestamp-url) value "$@" && timestamp_url=$2 && shift ;;
+        --signature) value "$@" && signature=$2 && shift ;;
+        --gpg-key) value "$@" && gpg_key=$2 && shift ;;
+        --unsigned) unsigned=yes ;;
+        *) fail "unknown argument $1; the usage is at the top of packaging/windows/release.sh" ;;
+    esac
+    shift
+done
+[ -n "$sign_key" ] || [ -z "$password_file$timestamp_url" ] \
+    || fail "--sign-password-file and --timestamp-url go with --sign"
+[ $(( ${sign_key:+1} + ${signature:+1} + ${unsigned:+1} + 0 )) -le 1 ] \
+    || fail "--sign, --signature and --unsigned exclude each other"
+# Files named on the command line, from where it was given; mistakes in them
+# found before the build.
+absolute() {
+    if [ -n "$1" ] && [[ $1 != pkcs11:* ]]; then realpath -m -- "$1"; else echo "$1"; fi
+}
+sign_key=$(absolute "$sign_key") password_file=$(absolute "$password_file")
+signature=$(absolute "$signature")
+[[ -z $sign_key || $sign_key == pkcs11:* || -f $sign_key ]] || fail "the key file $sign_key does not exist"
+[[ -z $password_file || -r $password_file ]] || fail "the password file $password_file cannot be read"
+[[ -z $signature || -f $signature ]] || fail "the signature file $signature does not exist"
+[ -z "$gpg_key" ] || gpg --list-secret-keys "$gpg_key" >/dev/null 2>&1 \
+    || fail "gpg has no secret key $gpg_key to sign SHA256SUMS with"
+cd "$(dirname "$0")/../.."
+# A run that fails must leave no download that could be taken for its own.
+rm -rf build/release
+
 version=$(sed -n 's/^project(Kestrum VERSION \([0-9][0-9.]*\)[ )].*/\1/p' CMakeLists.txt)
 [ -n "$version" ] || fail "cannot read the version from project(Kestrum VERSION ...) in CMakeLists.txt"
+published=packaging/windows/signatures/Kestrum-$version.exe.sig
+if [ -z "$sign_key$signature$unsigned" ] && [ -e "$published" ]; then
+    signature=$published
+    echo "scripts/release: attaching the signature published for $version, $published" >&2
+fi
 
 repository=$(sed -n 's/^set(KESTRUM_REPOSITORY "\(.*\)")$/\1/p' CMakeLists.txt)
 
@@ -99,6 +147,19 @@ cp "$fresh/Kestrum.exe" "$fresh/THIRD-PARTY-NOTICES.txt" "$work/"
     --path "$(pwd -P)/$fresh" --path "$qt" \
     || fail "Kestrum.exe fails the release gate (above); no archive was made"
 
+if [ -n "$sign_key" ]; then
+    packaging/windows/sign.sh sign "$work/Kestrum.exe" "$work/signed.exe" "$work/Kestrum.exe.sig" \
+        --key "$sign_key" ${password_file:+--password-file "$password_file"} \
+        ${timestamp_url:+--timestamp-url "$timestamp_url"} \
+        || fail "Kestrum.exe could not be signed (above); no archive was made"
+elif [ -n "$signature" ]; then
+    packaging/windows/sign.sh attach "$work/Kestrum.exe" "$signature" "$work/signed.exe" \
+        "$work/Kestrum.exe.sig" \
+        || fail "$signature cannot be attached to the Kestrum.exe built here (above); no archive" \
+                "was made. Is this the commit it was published for? --unsigned builds without it."
+fi
+[ ! -e "$work/signed.exe" ] || mv "$work/signed.exe" "$work/Kestrum.exe"
+
 # Kestrum's complete source, for whoever gets the zip: git archive of the
 # commit, with archived-commit filled in. Fixed order, owner, modes and times
 # (the commit's), whoever's git configuration; a dirty tree has no commit
@@ -117,10 +178,12 @@ fi
 
 # The versions of everything whose bytes end up in the archive: compilers,
 # assembler and linker, the Windows runtime and headers, the resource
-# compiler, Qt's host tools and source, the zip writer.
+# compiler, Qt's host tools and source, the zip writer, what attaches the
+# signature.
 packages=(binutils-mingw-w64-x86-64 gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix
           gcc-mingw-w64-x86-64-posix-runtime mingw-w64-x86-64-dev mingw-w64-common llvm-14
-          qt6-base-dev qt6-base-dev-tools cmake ninja-build python3 zlib1g git gzip)
+          qt6-base-dev qt6-base-dev-tools cmake ninja-build python3 zlib1g git gzip
+          osslsigncode)
 state=$("$python" packaging/windows/exetool package-state "${packages[@]}") \
     || fail "cannot tell which state of Debian's archive the packages come from (above)"
 {
@@ -157,13 +220,19 @@ zip=Kestrum-$version-win64.zip
     Kestrum.exe="$work/Kestrum.exe" README.txt="$work/README.txt" \
     BUILDINFO.txt="$work/BUILDINFO.txt" THIRD-PARTY-NOTICES.txt="$work/THIRD-PARTY-NOTICES.txt" \
     "$sbom=$work/$sbom"
-shipped=("$zip" "$sbom" ${src:+"$src"})
+sig=
+[ ! -e "$work/Kestrum.exe.sig" ] || sig=Kestrum.exe.sig
+shipped=("$zip" "$sbom" ${src:+"$src"} ${sig:+"$sig"})
 (cd "$work" && sha256sum "${shipped[@]}" >SHA256SUMS)
+if [ -n "$gpg_key" ]; then
+    packaging/windows/sign.sh checksums "$work/SHA256SUMS" "$gpg_key" \
+        || fail "SHA256SUMS could not be signed (above); no archive was made"
+fi
 
 rm -rf "$out"
 mkdir -p "$out"
-mv "${shipped[@]/#/$work/}" "$work/SHA256SUMS" "$out/"
-echo "Built in $out: ${shipped[*]} and SHA256SUMS:"
+mv "${shipped[@]/#/$work/}" "$work/SHA256SUMS" ${gpg_key:+"$work/SHA256SUMS.asc"} "$out/"
+echo "Built in $out: ${shipped[*]} and SHA256SUMS${gpg_key:+ with SHA256SUMS.asc}:"
 cat "$out/SHA256SUMS"
 [ -n "$src" ] || [ -z "$git" ] \
     || echo "scripts/release: no source archive: the work tree has uncommitted changes." >&2

@@ -7,7 +7,10 @@
 # and its THIRD-PARTY-NOTICES.txt are byte for byte those in build/windows/,
 # or when the release gate fails on either, which it does if the exe names a
 # path of this machine (home, cache, checkout, the copy), the user or the
-# host, or carries a link time.
+# host, or carries a link time. Then signs the first with a throwaway key and
+# fails unless the detached signature, attached to the second, gives the same
+# signed bytes (and the second without it its unsigned bytes, which sign.sh
+# checks).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd -P)
 cd "$root"
@@ -54,5 +57,19 @@ done
 for exe in build/windows/Kestrum.exe "$copy/build/windows/Kestrum.exe"; do
     scripts/check-exe "$exe" --path "$work" --path "$qt" || status=1
 done
-[ "$status" -eq 0 ] && echo "Kestrum.exe built again from a copy in another folder: the same bytes, no path of this machine"
+
+mkdir "$work/keys"
+packaging/windows/throwaway-keys.sh "$work/keys"
+packaging/windows/sign.sh sign build/windows/Kestrum.exe "$work/signed.exe" "$work/Kestrum.exe.sig" \
+    --key "$work/keys/signer.pfx" --password-file "$work/keys/password" >/dev/null
+if ! packaging/windows/sign.sh attach "$copy/build/windows/Kestrum.exe" "$work/Kestrum.exe.sig" \
+    "$work/attached.exe" "$work/attached.sig" >/dev/null; then
+    status=1
+elif ! cmp -s "$work/signed.exe" "$work/attached.exe"; then
+    echo "FAIL: the signature of build/windows/Kestrum.exe attached to the copy's gives other bytes" \
+         "than the signed build/windows/Kestrum.exe" >&2
+    status=1
+fi
+[ "$status" -eq 0 ] && echo "Kestrum.exe built again from a copy in another folder: the same bytes," \
+    "no path of this machine, the same bytes once signed"
 exit "$status"

@@ -14,8 +14,15 @@
   size MAP                 where the bytes of the executable go
   zip OUT EPOCH NAME=FILE...
                            the download's zip
-  imports EXE              "<dll> <function>" for every imported function"""
+  imports EXE              "<dll> <function>" for every imported function
+  signature SIG EXE [--valid-now] [--as NAME]
+                           the detached signature SIG was made for EXE (and
+                           its signer's certificate is valid now)
+  signed UNSIGNED SIGNED [--as NAME]
+                           SIGNED is UNSIGNED with a signature and nothing
+                           else; prints what signing changed"""
 import argparse
+import datetime
 import json
 import os
 import subprocess
@@ -30,6 +37,7 @@ import notices
 import pe
 import sbom
 import sbomcheck
+import signature
 import size
 
 HERE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))  # packaging/windows
@@ -150,6 +158,26 @@ def print_imports(arguments):
         print(dll.lower(), function)
 
 
+def check_signature(arguments):
+    try:
+        found = signature.Signature(read_bytes(arguments.sig))
+        if arguments.valid_now:
+            found.check_valid(datetime.datetime.now(datetime.timezone.utc))
+        found.check_made_for(read_bytes(arguments.exe))
+    except signature.SignatureError as error:
+        raise signature.SignatureError(f"{arguments.name or arguments.sig}: {error}") from None
+    print(f"{arguments.name or arguments.sig}: made for {arguments.exe} (Authenticode "
+          f"{found.algorithm.upper()} "
+          f"{found.digest.upper()}), signed by {found.signer}, valid from "
+          f"{found.not_before:%Y-%m-%d} to {found.not_after:%Y-%m-%d}")
+
+
+def print_changes(arguments):
+    unsigned, signed = read_bytes(arguments.unsigned), read_bytes(arguments.signed)
+    for line in signature.changes(unsigned, signed):
+        print(f"{arguments.name or arguments.signed}: {line}")
+
+
 def main():
     parser = argparse.ArgumentParser(prog="exetool", description=__doc__,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
@@ -181,11 +209,16 @@ def main():
     sub.add_argument("members", nargs="+", metavar="NAME=FILE")
     command("imports", print_imports, "exe")
     command("package-state", print_package_state).add_argument("packages", nargs="+")
+    sub = command("signature", check_signature, "sig", "exe")
+    sub.add_argument("--valid-now", action="store_true")
+    for sub in [sub, command("signed", print_changes, "unsigned", "signed")]:
+        sub.add_argument("--as", dest="name", help="the name to print for the file")
 
     arguments = parser.parse_args()
     try:
         arguments.run(arguments)
-    except (pe.PeError, linkmap.LinkMapError, fixup.FixupError, notices.NoticesError) as error:
+    except (pe.PeError, linkmap.LinkMapError, fixup.FixupError, notices.NoticesError,
+            signature.SignatureError) as error:
         sys.exit(f"exetool {sys.argv[1]}: {error}")
     except OSError as error:
         sys.exit(f"exetool {sys.argv[1]}: {error.filename or ''}: {error.strerror}")

@@ -1,0 +1,169 @@
+#!/usr/bin/env bash
+# Usage:
+#   sign.sh sign UNSIGNED SIGNED SIG --key KEY [--password-file FILE]
+#           [--timestamp-url URL [--timestamp-timeout SECONDS]]
+#   sign.sh attach UNSIGNED SIGIN SIGNED SIG
+#   sign.sh checksums SUMS KEYID
+#
+# Kestrum.exe's Authenticode signature, made so that the unsigned exe stays
+# the reproducible artefact. `sign` signs UNSIGNED (SHA-256) with KEY, a .pfx
+# file or a PKCS#11 URI ("pkcs11:token=...;object=...", the certificate taken
+# from the same object on the token; a module-path= query names the token's
+# module, otherwise p11-kit's proxy reaches every token registered with
+# p11-kit), its password or PIN read from FILE, with an RFC 3161 timestamp
+# when a URL is given. `attach` attaches a published detached signature SIGIN
+# to UNSIGNED, and refuses one made for another build. Both write the signed
+# exe as SIGNED and its detached signature (PEM) as SIG, and only when signing
+# changed nothing but the checksum, the certificate-table entry and the
+# appended signature, and removing the signature gives back UNSIGNED exactly;
+# otherwise neither is left, not even an earlier one. `checksums` signs SUMS
+# with the OpenPGP key KEYID as SUMS.asc (detached, armoured).
+#
+# osslsigncode has had memory-safety faults when reading untrusted files, so
+# it is given only Kestrum's own: the exe built here and the signature
+# published with Kestrum's source, which exetool reads and checks first.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd -P)
+
+fail() {
+    echo "sign.sh: $*" >&2
+    exit 1
+}
+
+exetool() {
+    /usr/bin/python3 "$here/exetool" "$@"
+}
+
+# A folder beside the outputs for the work, so that they appear by a rename,
+# whole; removed however the script ends.
+start() {
+    local output
+    for output in "$@"; do rm -f "$output"; done
+    work=$(mktemp -d "$(dirname "$1")/.signing.XXXXXX")
+    trap 'rm -rf "$work"' EXIT
+}
+
+# Checks $work/signed.exe against UNSIGNED $1, writes the detached signature
+# beside it, then moves both to SIGNED $2 and SIG $3. Further arguments go to
+# exetool's check of the signature.
+finish() {
+    osslsigncode extract-signature -pem -in "$work/signed.exe" -out "$work/signature.pem" \
+        >"$work/log" 2>&1 || { cat "$work/log" >&2; fail "cannot extract the signature (above)"; }
+    exetool signature "$work/signature.pem" "$1" --as "$3" "${@:4}"
+    exetool signed "$1" "$work/signed.exe" --as "$2"
+    osslsigncode remove-signature -in "$work/signed.exe" -out "$work/stripped.exe" \
+        >"$work/log" 2>&1 || { cat "$work/log" >&2; fail "cannot remove the signature (above)"; }
+    cmp -s "$1" "$work/stripped.exe" \
+        || fail "removing the signature does not give back $1 exactly"
+    mv "$work/signature.pem" "$3"
+    mv "$work/signed.exe" "$2"
+}
+
+# osslsigncode's options for KEY $1.
+key_options() {
+    if [[ $1 != pkcs11:* ]]; then
+        [ -f "$1" ] || fail "the key file $1 does not exist"
+        options=(-pkcs12 "$1")
+        return
+    fi
+    local path=${1%%\?*} query='' attribute attributes module='' kept=()
+    [ "$path" = "$1" ] || query=${1#*\?}
+    IFS='&' read -ra attributes <<<"$query"
+    for attribute in "${attributes[@]}"; do
+        [[ $attribute != module-path=* ]] || module=${attribute#module-path=}
+    done
+    if [ -z "$module" ]; then
+        module=/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null)/p11-kit-proxy.so
+    fi
+    [ -f "$module" ] || fail "the PKCS#11 module $module does not exist"
+    IFS=';' read -ra attributes <<<"${path#pkcs11:}"
+    for attribute in "${attributes[@]}"; do
+        [[ $attribute == type=* ]] || kept+=("$attribute")
+    done
+    [ ${#kept[@]} -gt 0 ] || fail "the PKCS#11 URI $1 names no token or object"
+    path="pkcs11:$(IFS=';' && echo "${kept[*]}")"
+    options=(-pkcs11module "$module" -pkcs11cert "$path;type=cert" -key "$path;type=private")
+}
+
+sign() {
+    local unsigned=$1 signed=$2 sig=$3 key='' password='' url='' timeout=60
+    shift 3
+    while [ $# -gt 0 ]; do
+        case $1 in
+            --key) key=${2:-} ;;
+            --password-file) password=${2:-} ;;
+            --timestamp-url) url=${2:-} ;;
+            --timestamp-timeout) timeout=${2:-} ;;
+            *) fail "unknown argument $1" ;;
+        esac
+        shift 2 || fail "$1 needs a value"
+    done
+    [ -n "$key" ] || fail "sign needs --key"
+    start "$signed" "$sig"
+    key_options "$key"
+    if [ -n "$password" ]; then
+        [ -r "$password" ] || fail "the password file $password cannot be read"
+        options+=(-readpass "$password")
+    fi
+    # osslsigncode waits for ever on a timestamp server that takes the
+    # connection and never answers.
+    local run=(osslsigncode) status=0
+    [ -z "$url" ] || run=(timeout "$timeout" osslsigncode)
+    "${run[@]}" sign "${options[@]}" -h sha256 -n Kestrum ${url:+-ts "$url"} \
+        -in "$unsigned" -out "$work/signed.exe" >"$work/log" 2>&1 || status=$?
+    if [ "$status" -ne 0 ]; then
+        cat "$work/log" >&2
+        if [ "$status" -eq 124 ]; then
+            fail "the timestamp server $url did not answer within $timeout seconds"
+        elif grep -q 'Wrong password\|PIN incorrect' "$work/log"; then
+            fail "the password in ${password:-(none given)} does not unlock $key"
+        elif grep -q 'No matching initialized token\|was not found at: pkcs11' "$work/log"; then
+            fail "no token that is there holds $key: is it plugged in, is the URI right?"
+        elif grep -q 'timestamping failed' "$work/log"; then
+            fail "the timestamp server $url did not answer (above)"
+        fi
+        fail "osslsigncode could not sign $unsigned with $key (above)"
+    fi
+    # Windows trusts no signature made outside its certificate's life;
+    # osslsigncode makes one all the same.
+    finish "$unsigned" "$signed" "$sig" --valid-now
+}
+
+attach() {
+    local unsigned=$1 published=$2 signed=$3 sig=$4
+    [ -f "$published" ] || fail "the signature file $published does not exist"
+    start "$signed" "$sig"
+    exetool signature "$published" "$unsigned"
+    # attach-signature also checks the signer's chain against this machine's
+    # TLS roots, which need not hold a code-signing root, and then fails
+    # though it attached; the trust is Windows' to judge, the bytes are
+    # checked here.
+    osslsigncode attach-signature -sigin "$published" -in "$unsigned" -out "$work/signed.exe" \
+        >"$work/log" 2>&1 || true
+    [ -f "$work/signed.exe" ] || { cat "$work/log" >&2; fail "osslsigncode could not attach $published (above)"; }
+    finish "$unsigned" "$signed" "$sig"
+}
+
+checksums() {
+    local sums=$1 key=$2
+    start "$sums.asc"
+    gpg --batch --yes --armor --detach-sign --local-user "$key" --output "$work/sums.asc" "$sums" \
+        || fail "gpg could not sign $sums with the key $key (above)"
+    gpg --batch --verify "$work/sums.asc" "$sums" 2>"$work/log" \
+        || { cat "$work/log" >&2; fail "gpg cannot verify the signature it made of $sums (above)"; }
+    mv "$work/sums.asc" "$sums.asc"
+}
+
+usage() {
+    sed -n '2,7s/^# \{0,1\}//p' "$0" >&2
+    exit 2
+}
+
+command=${1:-}
+[ $# -eq 0 ] || shift
+case $command in
+    sign) [ $# -ge 3 ] || usage; sign "$@" ;;
+    attach) [ $# -eq 4 ] || usage; attach "$@" ;;
+    checksums) [ $# -eq 2 ] || usage; checksums "$@" ;;
+    *) usage ;;
+esac
