@@ -25,12 +25,15 @@ function(kestrum_post_link target)
     if(KESTRUM_WINDOWS_QT)
         list(APPEND paths --path ${KESTRUM_WINDOWS_QT})
     endif()
+    # An earlier build's executable goes first, and it appears again last,
+    # when all else passed.
     add_custom_command(TARGET ${target} POST_BUILD
-        COMMAND Python3::Interpreter ${KESTRUM_EXETOOL} finish $<TARGET_FILE:${target}> ${map}
-                ${exe} ${paths}
+        COMMAND ${CMAKE_COMMAND} -E rm -f ${exe}
         COMMAND Python3::Interpreter ${KESTRUM_EXETOOL} notices ${KESTRUM_WINDOWS_QT}/notices
                 ${map} ${PROJECT_BINARY_DIR}/THIRD-PARTY-NOTICES.txt --version ${PROJECT_VERSION}
                 --repository=${KESTRUM_REPOSITORY}
+        COMMAND Python3::Interpreter ${KESTRUM_EXETOOL} finish $<TARGET_FILE:${target}> ${map}
+                ${exe} ${paths}
         BYPRODUCTS ${exe} ${PROJECT_BINARY_DIR}/THIRD-PARTY-NOTICES.txt
         COMMENT "${target}.exe: fix-up and release gate; THIRD-PARTY-NOTICES.txt"
         VERBATIM)

@@ -204,7 +204,10 @@ def runtime_piece(origin, qt_prefix):
     for name, files, licence, what in RUNTIME_PIECES:
         if re.fullmatch(files, os.path.basename(path)):
             return name, licence, what
-    if os.path.dirname(path) == MINGW_LIBRARIES and re.fullmatch(r"lib\w+\.a", os.path.basename(path)):
+    library = re.fullmatch(r"lib\w+\.a", os.path.basename(path))
+    if library and os.path.basename(os.path.dirname(path)) == "delay-load":
+        return None  # the build's own delay-load import library, named in full by some generators
+    if library and os.path.dirname(path) == MINGW_LIBRARIES:
         return None  # the import library of a Windows DLL
     raise NoticesError(f"the link took {origin}, which is neither Kestrum's, Qt's, a runtime's "
                        "nor a Windows import library; list it before it ships")

@@ -29,6 +29,7 @@ Linker script and memory map
  .text          0x0000000140001400       0x20 /usr/lib/gcc/x86_64-w64-mingw32/12-posix/libssp.a(ssp.o)
  .text          0x0000000140001420        0x8 /usr/lib/gcc/x86_64-w64-mingw32/12-posix/../../../../x86_64-w64-mingw32/lib/libkernel32.a(dkgcs00123.o)
  .text          0x0000000140001428        0x8 delay-load/libuxtheme.a(d000001.o)
+ .text          0x0000000140001430        0x8 /build/windows/delay-load/libdwmapi.a(d000001.o)
 .bss            0x0000000140005000      0x100
  COMMON         0x0000000140005000       0x20 /qt/lib/libQt6Widgets.a(qwidget.cpp.obj)
 """
@@ -109,11 +110,11 @@ class LinkMapReading(unittest.TestCase):
         self.assertEqual(link_map.section_sizes, {".text": 0x2000, ".bss": 0x100})
         self.assertEqual([(p.section, p.size) for p in link_map.pieces],
                          [(".text", 0x100), (".text", 0x200), (".text", 0x40), (".text", 0x80),
-                          (".text", 0x30), (".text", 0x20), (".text", 8), (".text", 8),
+                          (".text", 0x30), (".text", 0x20), (".text", 8), (".text", 8), (".text", 8),
                           (".bss", 0x20)])
         self.assertNotIn("qdebug", " ".join(link_map.origins()))
         report = size.report(link_map)
-        self.assertRegex(report, r"\n\(smaller parts\) +800 ")
+        self.assertRegex(report, r"\n\(smaller parts\) +808 ")
         self.assertRegex(report, r"\nKestrum +256 ")
 
     def test_a_file_that_is_no_map_is_refused(self):
