@@ -16,7 +16,8 @@ DYNAMIC_BASE = 0x0040
 NX_COMPAT = 0x0100
 
 # IMAGE_LOAD_CONFIG_DIRECTORY64's DependentLoadFlags, a fact of the PE format;
-# app/windows/LoadConfiguration.cpp asserts that Windows' header agrees.
+# app/windows/LoadConfiguration.cpp asserts that Windows' header agrees, and
+# test_fixup.py that the two name the same offset.
 DEPENDENT_LOAD_FLAGS_OFFSET = 0x4E
 LOAD_LIBRARY_SEARCH_SYSTEM32 = 0x800
 

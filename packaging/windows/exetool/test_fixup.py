@@ -1,4 +1,5 @@
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -59,6 +60,14 @@ class Fixup(unittest.TestCase):
         with self.assertRaisesRegex(fixup.FixupError, "DependentLoadFlags"):
             spoilt = as_linked(dependent_load_flags=0)
             fixup.fix(spoilt.build(), linkmap.LinkMap(spoilt.link_map()), "Kestrum.exe")
+
+
+    def test_the_load_configuration_puts_dependent_load_flags_where_it_is_read(self):
+        with open(os.path.join(HERE, "..", "..", "..", "app", "windows",
+                               "LoadConfiguration.cpp")) as file:
+            asserted = re.search(r"static_assert\(offsetof\(IMAGE_LOAD_CONFIG_DIRECTORY64, "
+                                 r"Reserved1\) == (0x[0-9A-Fa-f]+)\)", file.read())
+        self.assertEqual(int(asserted.group(1), 16), pe.DEPENDENT_LOAD_FLAGS_OFFSET)
 
 
 class Finish(unittest.TestCase):
