@@ -1,5 +1,5 @@
 """Kestrum's bill of materials: a CycloneDX 1.6 JSON document made from the
-same facts as THIRD-PARTY-NOTICES.txt (what the link took), so the two never
+same facts as THIRD-PARTY-NOTICES.txt (what the link took, components.py), so the two never
 disagree, and as reproducible as the rest of the download: it is dated at
 SOURCE_DATE_EPOCH and its serial number comes from what it describes.
 
@@ -17,7 +17,7 @@ import re
 import urllib.parse
 import uuid
 
-from notices import NoticesError
+from components import ComponentError
 
 QT_LICENCE = "LGPL-3.0-only"
 SCHEMAS = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "cyclonedx")
@@ -65,6 +65,17 @@ def references(*pairs):
     return [{"type": kind, "url": url} for kind, url in pairs if url]
 
 
+def qt_parts(found):
+    return found.modules + [f"{plugin} plugin" for plugin in found.plugins]
+
+
+def library_version(library, found):
+    """A bundled library's own version, or the version of the Qt source
+    package that holds the copy of one without, and whether it was its own."""
+    version = library.get("Version").strip()
+    return (version, True) if version else (found.qt_version, False)
+
+
 def qt_component(found, distro):
     """Qt as linked: its modules and plugins as parts of it."""
     purl = debian_purl(found.qt_package, found.qt_version, distro)
@@ -72,7 +83,7 @@ def qt_component(found, distro):
     common = {"version": found.qt_upstream, "supplier": {"name": "Debian"},
               "licenses": licences(QT_LICENCE), "purl": purl}
     parts = [{"type": "library", "bom-ref": f"qt:{name}", "name": name, **common}
-             for name in found.modules + [f"{plugin} plugin" for plugin in found.plugins]]
+             for name in qt_parts(found)]
     return {"type": "framework", "bom-ref": "qt", "name": "Qt", **common,
             "manufacturer": {"name": "The Qt Company"},
             "description": f"Qt from Debian's source package {found.qt_package} "
@@ -86,20 +97,18 @@ def qt_component(found, distro):
 def bundled_component(library, found, distro):
     """A library Qt bundles, as its attribution describes it. One without a
     version of its own is the copy in Qt's source package, and named so."""
-    name, version = library.get("Name").strip(), library.get("Version").strip()
+    name, (version, own) = library.get("Name").strip(), library_version(library, found)
     licence = library.get("LicenseId").strip() or library.get("License").strip()
     if not licence:
-        raise NoticesError(f"the bill of materials needs the licence of {name}, which Qt "
-                           "bundles, but its qt_attribution.json gives none")
-    folder = library.folder.split("/src/", 1)[-1]
-    if version:
+        raise ComponentError(f"the bill of materials needs the licence of {name}, which Qt "
+                             "bundles, but its qt_attribution.json gives none")
+    if own:
         purl = (f"pkg:generic/{urllib.parse.quote(library.get('Id'))}"
                 f"@{urllib.parse.quote(version, safe='.-_~')}")
         description = f"Bundled with Qt in {found.qt_package} {found.qt_version}"
     else:
-        version = found.qt_version
-        purl = f"{debian_purl(found.qt_package, found.qt_version, distro)}#src/{folder}"
-        description = (f"No version of its own: the copy in src/{folder} of "
+        purl = f"{debian_purl(found.qt_package, found.qt_version, distro)}#{library.where}"
+        description = (f"No version of its own: the copy in {library.where} of "
                        f"{found.qt_package} {found.qt_version}")
     component = {"type": "library", "bom-ref": f"qt:{library.get('Id')}", "name": name,
                  "version": version, "supplier": {"name": "Debian"},
@@ -174,5 +183,5 @@ def debian_distro(os_release="/etc/os-release"):
         fields = dict(line.rstrip("\n").split("=", 1) for line in file if "=" in line)
     version = fields.get("VERSION_ID", "").strip('"')
     if fields.get("ID") != "debian" or not re.fullmatch(r"[0-9]+", version):
-        raise NoticesError(f"{os_release} does not name a Debian release")
+        raise ComponentError(f"{os_release} does not name a Debian release")
     return f"debian-{version}"

@@ -1,16 +1,15 @@
 """Checks of the bill of materials as it ships: against CycloneDX's own
 JSON schema (Debian's python3-jsonschema, offline, with the schemas in
-packaging/windows/cyclonedx/), against THIRD-PARTY-NOTICES.txt (the same
-components at the same versions) and against Kestrum.exe (its SHA-512)."""
+packaging/windows/cyclonedx/), against what the link took (the same
+components at the same versions, as components.py reads the link) and
+against Kestrum.exe (its SHA-512)."""
 import hashlib
 import json
 import os
-import re
 import urllib.parse
 
+import sbom
 from sbom import SCHEMAS
-
-RULE = "=" * 80
 
 
 def validate(document):
@@ -34,37 +33,33 @@ def validate(document):
             for error in sorted(validator.iter_errors(document), key=str)]
 
 
-def listed_in_notices(text):
-    """{name: version or None} of each component the notices list, and the
-    version of Qt's source package they name."""
-    text = text.replace("\r\n", "\n")
-    listed = re.search(r"listed here:\n\n((?:  - .*\n)+)", text)
-    names = [line[4:] for line in listed.group(1).splitlines()] if listed else []
-    versions = {}
-    for name in names:
-        section = re.search(rf"\n{RULE}\n{re.escape(name)}\n{RULE}\n\n(?:Version: (.*)\n)?", text)
-        versions[name] = section.group(1) if section else None
-    package = re.search(r"apt-get source [^=\s]+=(\S+)", text)
-    return versions, package.group(1) if package else None
+def expected(found):
+    """{name: version} of each component the bill must list for what the
+    link took, Qt's parts among them."""
+    return {"Qt": found.qt_upstream, **{name: found.qt_upstream for name in sbom.qt_parts(found)},
+            **{library.get("Name").strip(): sbom.library_version(library, found)[0]
+               for library in found.libraries},
+            **{runtime.name: runtime.package.upstream for runtime in found.runtimes}}
 
 
-def agree(document, notices_text, exe):
+def agree(document, found, exe):
+    """One line for each way the bill differs from `found`, what the link
+    took, and from Kestrum.exe's bytes `exe`, each naming the component."""
     failures = []
     hashes = {h["alg"]: h["content"] for h in document["metadata"]["component"].get("hashes", [])}
     if hashes.get("SHA-512") != hashlib.sha512(exe).hexdigest():
         failures.append("Kestrum.exe: its SHA-512 is not the one the bill gives")
-    versions, qt_package_version = listed_in_notices(notices_text)
-    billed = {c["name"]: c["version"] for c in document["components"]}
-    qt = billed.pop("Qt", None)
-    if f"Qt {qt}" not in versions:
-        failures.append(f"Qt: the bill has version {qt}, the notices list "
-                        f"{[name for name in versions if name.startswith('Qt ')]}")
-    versions = {name: version for name, version in versions.items() if not name.startswith("Qt ")}
-    for name in sorted(set(versions) ^ set(billed)):
-        where = "the notices" if name in versions else "the bill"
-        failures.append(f"{name}: only {where} list it")
-    for name in sorted(set(versions) & set(billed)):
-        wanted = versions[name] or qt_package_version
-        if billed[name] != wanted:
-            failures.append(f"{name}: version {billed[name]} in the bill, {wanted} in the notices")
+    billed, parents = {}, [document]
+    while parents:
+        for component in parents.pop().get("components", []):
+            billed[component.get("name")] = component.get("version")
+            parents.append(component)
+    wanted = expected(found)
+    for name in sorted(set(wanted) | set(billed), key=str):
+        if name not in billed:
+            failures.append(f"{name}: the link took it, the bill does not list it")
+        elif name not in wanted:
+            failures.append(f"{name}: the bill lists it, the link did not take it")
+        elif billed[name] != wanted[name]:
+            failures.append(f"{name}: version {billed[name]} in the bill, {wanted[name]} as linked")
     return failures

@@ -3,11 +3,12 @@ import os
 import tempfile
 import unittest
 
+import components
 import linkmap
 import notices
 import size
 
-GCC = notices.Package("gcc-mingw-w64-x86-64-posix", "12.2.0-14+deb12u1+25.2+b1", "gcc-mingw-w64",
+GCC = components.Package("gcc-mingw-w64-x86-64-posix", "12.2.0-14+deb12u1+25.2+b1", "gcc-mingw-w64",
                       "25.2")
 
 MAP = """Discarded input sections
@@ -36,7 +37,7 @@ Linker script and memory map
 
 
 def contents(folder, link_map=None):
-    return notices.contents(folder, linkmap.LinkMap(link_map or MAP), "/qt", lambda path: GCC)
+    return components.read(folder, linkmap.LinkMap(link_map or MAP), "/qt", lambda path: GCC)
 
 
 def attribution(folder, document, units, files=()):
@@ -52,8 +53,9 @@ def attribution(folder, document, units, files=()):
 
 class Notices(unittest.TestCase):
     def setUp(self):
-        self.folder = tempfile.mkdtemp()
-        self.addCleanup(os.system, f"rm -rf {self.folder}")
+        top = tempfile.mkdtemp()
+        self.addCleanup(os.system, f"rm -rf {top}")
+        self.folder = os.path.join(top, "src", "notices")  # a src/ above Qt's own, too
         os.makedirs(os.path.join(self.folder, "LICENSES"))
         for name, text in [("qt-source", "package qt6-base\nversion 6.4.2+dfsg-10\n"),
                            ("LICENSES/LGPL-3.0-only.txt", "\ufeffLGPL text\r\n"),
@@ -75,7 +77,8 @@ class Notices(unittest.TestCase):
         found = contents(self.folder)
         self.assertEqual(found.modules, ["Qt Core", "Qt Widgets"])
         self.assertEqual(found.plugins, ["qwindows"])
-        self.assertEqual([library.get("Name") for library in found.libraries], ["libpng", "zlib"])
+        self.assertEqual([(library.get("Name"), library.where) for library in found.libraries],
+                         [("libpng", "src/3rdparty/libpng"), ("zlib", "src/3rdparty/zlib")])
         self.assertEqual([(r.name, r.package.upstream) for r in found.runtimes],
                          [("libssp", "12.2.0")])
         text = notices.text(found, self.folder, "1.0.1.0", "https://kestrum.example/kestrum.git")
@@ -91,16 +94,61 @@ class Notices(unittest.TestCase):
         self.assertNotIn("MD4C", text)
         self.assertNotIn("qimage", text)
 
-    def test_code_nothing_accounts_for_stops_it(self):
-        with self.assertRaisesRegex(notices.NoticesError, r"took /opt/x/libfoo.a\(foo.o\), which is "
-                                                          "neither Kestrum's, Qt's, a runtime's"):
-            contents(self.folder, MAP + " .text  0x0000000140002000  0x8 /opt/x/libfoo.a(foo.o)\n")
+    def test_each_file_the_link_took_is_one_component(self):
+        # An object of Kestrum's own named as one of a bundled library's is still Kestrum's; a
+        # unit two entries cover counts as the first one's, and both are listed.
         with open(os.path.join(self.folder, "src/3rdparty/libpng/qt_attribution.units"), "w") as f:
-            f.write("1 md4c.c\n")
-        with self.assertRaisesRegex(notices.NoticesError,
-                                    r"no qt_attribution.json .* covers: libQt6BundledLibpng.a"
-                                    r"\(png.c.obj\)"):
-            contents(self.folder)
+            f.write("0 png.c\n1 md4c.c\n1 png.c\n")
+        found = contents(self.folder, MAP + " .text  0x0000000140002000  0x8 md4c.c.obj\n")
+        self.assertEqual(found.parts, {
+            "app/CMakeFiles/Kestrum.dir/main.cpp.obj": "Kestrum",
+            "md4c.c.obj": "Kestrum",
+            "/qt/lib/libQt6Core.a(qstring.cpp.obj)": "Qt Core",
+            "/qt/lib/libQt6Core.a(adler32.c.obj)": "zlib",
+            "/qt/lib/libQt6BundledLibpng.a(png.c.obj)": "libpng",
+            "/qt/plugins/platforms/libqwindows.a(qwindowsintegration.cpp.obj)": "qwindows plugin",
+            "/usr/lib/gcc/x86_64-w64-mingw32/12-posix/libssp.a(ssp.o)": "libssp",
+            "/usr/lib/gcc/x86_64-w64-mingw32/12-posix/../../../../x86_64-w64-mingw32/lib/"
+            "libkernel32.a(dkgcs00123.o)": "Windows import stubs",
+            "delay-load/libuxtheme.a(d000001.o)": "Windows import stubs",
+            "/build/windows/delay-load/libdwmapi.a(d000001.o)": "Windows import stubs",
+            "/qt/lib/libQt6Widgets.a(qwidget.cpp.obj)": "Qt Widgets"})
+        self.assertEqual([library.get("Name") for library in found.libraries],
+                         ["libpng", "MD4C", "zlib"])
+
+    def test_what_nothing_accounts_for_stops_it(self):
+        units = os.path.join(self.folder, "src/3rdparty/libpng/qt_attribution.units")
+        pcre2 = "".join(f" .text  0x0000000140002000  0x8 /qt/lib/libQt6BundledPcre2.a(p{n}.c.obj)\n"
+                        for n in range(6))
+        cases = [  # message, the libpng entries' units, the link map
+            (r"took /qt-extra/libfoo.a\(foo.o\), which is neither Kestrum's, Qt's, a runtime's",
+             "0 png.c\n", MAP + " .text  0x0000000140002000  0x8 /qt-extra/libfoo.a(foo.o)\n"),
+            (r"no qt_attribution.json .* covers: libQt6BundledLibpng.a\(png.c.obj\)$", "1 md4c.c\n",
+             MAP),
+            (r"covers: (libQt6BundledPcre2.a\(p[0-5].c.obj\)(, |$)){6}", "0 png.c\n", MAP + pcre2),
+            (r"covers: libQt6BundledLibpng.a\(png.c.obj\), (libQt6BundledPcre2.a\(p[0-3].c.obj\), ){4}"
+             "and 2 more$", "1 md4c.c\n", MAP + pcre2),
+            (r"libpng/qt_attribution.json in .* has no entry 2", "2 png.c\n", MAP),
+            (r"no Qt Core \(libQt6Core.a\)", "0 png.c\n", MAP.replace("libQt6Core", "libQt6Test")),
+        ]
+        for message, units_text, link_map in cases:
+            with self.subTest(message):
+                with open(units, "w") as file:
+                    file.write(units_text)
+                with self.assertRaisesRegex(components.ComponentError, message):
+                    contents(self.folder, link_map)
+
+    def test_the_size_report_counts_bytes_by_component(self):
+        # zlib's code in Qt Core's archive counts as zlib's, and then passes the 16 KB that
+        # keep a part off "smaller parts".
+        link_map = linkmap.LinkMap(MAP.replace("\n.bss", "\n.rdata  0x0000000140003000  0x4000\n"
+                                               " .rdata  0x0000000140003000  0x4000 "
+                                               "/qt/lib/libQt6Core.a(adler32.c.obj)\n.bss"))
+        report = size.report(contents(self.folder), link_map)
+        self.assertRegex(report, r"\nzlib +64 +16,384 +0 +0 +0 +16,448\n")
+        self.assertRegex(report, r"\n\(smaller parts\) +744 ")
+        self.assertRegex(report, r"\nKestrum +256 ")
+        self.assertEqual(size.qt_notices(linkmap.LinkMap(MAP)), "/qt/notices")
 
 
 class LinkMapReading(unittest.TestCase):
@@ -113,9 +161,6 @@ class LinkMapReading(unittest.TestCase):
                           (".text", 0x30), (".text", 0x20), (".text", 8), (".text", 8), (".text", 8),
                           (".bss", 0x20)])
         self.assertNotIn("qdebug", " ".join(link_map.origins()))
-        report = size.report(link_map)
-        self.assertRegex(report, r"\n\(smaller parts\) +808 ")
-        self.assertRegex(report, r"\nKestrum +256 ")
 
     def test_a_file_that_is_no_map_is_refused(self):
         with self.assertRaisesRegex(linkmap.LinkMapError, "not a GNU ld map"):

@@ -4,6 +4,7 @@ import subprocess
 import tempfile
 import unittest
 
+import components
 import qtsource
 
 BUILD = """rule cc
@@ -58,6 +59,15 @@ class Collect(unittest.TestCase):
         self.assertEqual(read("src/3rdparty/libpng/qt_attribution.units"), "0 png.c\n1 png.c\n")
         self.assertEqual(read("src/3rdparty/zlib/LICENSE"), "zlib licence\n")
         self.assertEqual(read("LICENSES/LGPL-3.0-only.txt"), "LGPL\n")
+        # What the notices and the bill read back from it.
+        self.assertEqual([(path, [(library.get("Id"), library.where, library.files("LicenseFile"))
+                                  for library in libraries], lines)
+                          for path, libraries, lines in components.collected(notices)], [
+            ("src/3rdparty/libpng/qt_attribution.json",
+             [("libpng", "src/3rdparty/libpng", []), ("x", "src/3rdparty/libpng", [])],
+             [(0, "png.c"), (1, "png.c")]),
+            ("src/3rdparty/zlib/qt_attribution.json", [("zlib", "src/3rdparty/zlib", ["LICENSE"])],
+             [(0, "adler32.c")])])
         with self.assertRaisesRegex(qtsource.CollectError, "already exists"):
             qtsource.collect(source, build, notices)
 

@@ -1,37 +1,37 @@
+import copy
 import datetime
 import os
 import tempfile
 import unittest
 
+import components
 import debianstate
-import notices
 import sbom
 import sbomcheck
 
-GCC = notices.Package("gcc-mingw-w64-x86-64-posix", "12.2.0-14+deb12u1+25.2+b1", "gcc-mingw-w64",
+GCC = components.Package("gcc-mingw-w64-x86-64-posix", "12.2.0-14+deb12u1+25.2+b1", "gcc-mingw-w64",
                       "25.2")
 SOURCE = {"package": "qt6-base", "version": "6.4.2+dfsg-10", "homepage": "https://qt.example/",
           "dsc": "https://archive.example/qt6-base_6.4.2+dfsg-10.dsc"}
 
 
 def found(**entry):
-    library = notices.Library({"Id": "md5", "Name": "MD5", "License": "Public Domain", **entry},
-                              "/qt/notices/src/3rdparty/md5")
-    return notices.Contents("qt6-base", "6.4.2+dfsg-10", ["Qt Core"], ["qwindows"], [library],
-                            [notices.Runtime("libssp", notices.GCC_EXCEPTION, "GCC's stack "
-                                             "protector", GCC)], SOURCE)
+    library = components.Library({"Id": "md5", "Name": "MD5", "License": "Public Domain", **entry},
+                                 "/qt/notices/src/3rdparty/md5", "src/3rdparty/md5")
+    return components.Components(SOURCE, ["Qt Core"], ["qwindows"], [library], [
+        components.Runtime("libssp", components.GCC_EXCEPTION, "GCC's stack protector", GCC)])
 
 
-def listing(versions):
-    """The parts of the notices' text that the comparison reads."""
-    text = "component listed here:\n\n" + "".join(f"  - {n}\n" for n in versions) + "\n"
-    for name, version in versions.items():
-        text += f"\n{'=' * 80}\n{name}\n{'=' * 80}\n\n" + (f"Version: {version}\n" if version else "")
-    return text + "\n    apt-get source qt6-base=6.4.2+dfsg-10\n"
+def without(name):
+    """A change to a bill: the component `name`, wherever it is, left out."""
+    def change(document):
+        for parent in [document, *document["components"]]:
+            parent["components"] = [c for c in parent.get("components", []) if c["name"] != name]
+    return change
 
 
 class Bill(unittest.TestCase):
-    def test_the_bill_is_valid_cyclonedx_and_agrees_with_the_notices(self):
+    def test_the_bill_is_valid_cyclonedx_and_agrees_with_what_the_link_took(self):
         document = sbom.bill(found(), "1.0.1.0", b"MZ exe", 1767225600, "debian-12",
                              "Kestrum-1.0.1.0-src.tar.gz")
         self.assertEqual(sbomcheck.validate(document), [])
@@ -40,26 +40,44 @@ class Bill(unittest.TestCase):
         self.assertEqual((md5["version"], md5["purl"], md5["licenses"]), (
             "6.4.2+dfsg-10", "pkg:deb/debian/qt6-base@6.4.2%2Bdfsg-10?arch=source&distro=debian-12"
             "#src/3rdparty/md5", [{"expression": "LicenseRef-Public-Domain"}]))
-        text = listing({"Qt 6.4.2": None, "MD5": None, "libssp": "12.2.0"})
-        self.assertEqual(sbomcheck.agree(document, text, b"MZ exe"), [])
+        self.assertEqual(sbomcheck.agree(document, found(), b"MZ exe"), [])
         self.assertEqual(sbom.bill(found(), "1.0.1.0", b"MZ exe", 1767225600, "debian-12",
                                    "Kestrum-1.0.1.0-src.tar.gz"), document)
 
-        spoilt = [
-            ("Kestrum.exe", listing({"Qt 6.4.2": None, "MD5": None, "libssp": "12.2.0"}), b"MZ"),
-            ("MD5: version", listing({"Qt 6.4.2": None, "MD5": "1.0", "libssp": "12.2.0"}), None),
-            ("libssp: only the bill", listing({"Qt 6.4.2": None, "MD5": None}), None),
-            ("Qt:", listing({"Qt 6.5.0": None, "MD5": None, "libssp": "12.2.0"}), None),
+        def version(name, value):
+            return lambda document: [c.update(version=value) for c in document["components"]
+                                     if c["name"] == name]
+        other = components.Components({**SOURCE, "version": "6.5.0-1"}, ["Qt Core", "Qt Widgets"],
+                                      ["qwindows"], found().libraries, found().runtimes)
+        spoilt = [  # the failures, a change to the bill, what the link took, the exe
+            (["Kestrum.exe: its SHA-512"], None, found(), b"MZ"),
+            (["MD5: version 1.0 in the bill, 6.4.2+dfsg-10 as linked"], version("MD5", "1.0"),
+             found(), None),
+            (["MD5: version 6.4.2+dfsg-10 in the bill, 2.0 as linked"], None, found(Version="2.0"),
+             None),
+            (["libssp: the link took it, the bill does not list it"], without("libssp"), found(),
+             None),
+            (["qwindows plugin: the link took it"], without("qwindows plugin"), found(), None),
+            (["MD5: the bill lists it, the link did not take it"], None,
+             components.Components(SOURCE, ["Qt Core"], ["qwindows"], [], found().runtimes), None),
+            (["MD5: version 6.4.2+dfsg-10 in the bill, 6.5.0-1 as linked",
+              "Qt: version 6.4.2 in the bill, 6.5.0", "Qt Core: version 6.4.2 in the bill, 6.5.0",
+              "Qt Widgets: the link took it", "qwindows plugin: version 6.4.2 in the bill, 6.5.0"],
+             None, other, None),
         ]
-        for name, text, exe in spoilt:
-            with self.subTest(name):
-                failures = sbomcheck.agree(document, text, exe or b"MZ exe")
-                self.assertTrue(failures and failures[0].startswith(name), failures)
+        for messages, change, model, exe in spoilt:
+            with self.subTest(messages[0]):
+                changed = copy.deepcopy(document)
+                (change or id)(changed)
+                failures = sbomcheck.agree(changed, model, exe or b"MZ exe")
+                self.assertEqual(len(failures), len(messages), failures)
+                for failure, message in zip(failures, messages):
+                    self.assertTrue(failure.startswith(message), failures)
         document["components"][1]["licenses"] = [{"license": {"id": "Public-Domain"}}]
         self.assertIn("/components/1/licenses", " ".join(sbomcheck.validate(document)))
 
     def test_a_library_without_a_licence_stops_the_bill(self):
-        with self.assertRaisesRegex(notices.NoticesError, "the licence of MD5"):
+        with self.assertRaisesRegex(components.ComponentError, "the licence of MD5"):
             sbom.bill(found(License=""), "1.0.1.0", b"", 0, "debian-12")
 
     def test_licences_become_spdx_expressions(self):

@@ -1,0 +1,230 @@
+"""What the link of Kestrum.exe took, by component: Qt's modules and plugins,
+each library Qt bundles, the pieces of the mingw-w64 and GCC runtimes,
+Windows' import stubs and Kestrum's own code. The notices, the bill of
+materials, its check and the size report all read the link through this.
+
+Which compiled files carry a bundled library's code is what qtsource.py
+collected with the Qt (the .units beside each qt_attribution.json); the link
+map says which of those files the link took. A file the link took that
+belongs to none of these stops everything: nothing unlisted may ship."""
+import functools
+import json
+import os
+import re
+import subprocess
+from dataclasses import dataclass, field
+
+import linkmap
+import qtsource
+
+BOM = "\ufeff"
+GCC_EXCEPTION = "GPL-3.0-or-later WITH GCC-exception-3.1"
+MINGW_LIBRARIES = "/usr/x86_64-w64-mingw32/lib"
+KESTRUM, IMPORTS = "Kestrum", "Windows import stubs"
+
+# The pieces of the C and C++ runtimes that a mingw-w64 link may take, by the
+# files they come from: their names, licences (SPDX) and what they are.
+RUNTIME_PIECES = [
+    ("mingw-w64 runtime", r"crt2\.o|libmingw32\.a|libmingwex\.a|libmsvcrt\.a|libmoldname\.a",
+     "ZPL-2.1 AND LicenseRef-Public-Domain", "The start-up code and C library additions of mingw-w64"),
+    ("winpthreads", r"libpthread\.a|libwinpthread\.a", "MIT AND BSD-3-Clause",
+     "The POSIX threads library of mingw-w64"),
+    ("libgcc", r"crtbegin\.o|crtend\.o|libgcc\.a|libgcc_eh\.a", GCC_EXCEPTION,
+     "GCC's low-level runtime"),
+    ("libssp", r"libssp\.a|libssp_nonshared\.a", GCC_EXCEPTION,
+     "GCC's stack protector, which stops the program when a stack canary was overwritten"),
+    ("libstdc++", r"libstdc\+\+\.a|libsupc\+\+\.a", GCC_EXCEPTION, "GCC's C++ standard library"),
+]
+
+RUNTIMES = {name for name, *_ in RUNTIME_PIECES}
+
+
+class ComponentError(Exception):
+    pass
+
+
+@dataclass
+class Library:
+    """A library Qt bundles, as its qt_attribution.json entry describes it."""
+    entry: dict
+    folder: str  # where the files the entry names lie
+    where: str  # that folder in Qt's source, "src/3rdparty/zlib"
+
+    def get(self, key):
+        value = self.entry.get(key, "")
+        return value if isinstance(value, str) else json.dumps(value)
+
+    def files(self, key):
+        return qtsource.named_files(self.entry, key)
+
+
+@dataclass(frozen=True)
+class Package:
+    """A Debian binary package and the source package it was built from."""
+    name: str
+    version: str
+    source: str
+    source_version: str
+
+    @property
+    def upstream(self):
+        return re.sub(r"^[0-9]+:", "", self.version).split("-")[0]
+
+
+@dataclass
+class Runtime:
+    """A piece of the C or C++ runtime the link took."""
+    name: str
+    licence: str  # SPDX
+    what: str
+    package: Package
+
+
+@dataclass
+class Components:
+    """What of Qt and the runtimes the link took."""
+    qt_source: dict  # all that qt-source says: package, version, homepage, ...
+    modules: list  # "Qt Core", ...
+    plugins: list  # "qwindows", ...
+    libraries: list = field(default_factory=list)
+    runtimes: list = field(default_factory=list)
+    parts: dict = field(default_factory=dict)  # each input file of the link: its component
+
+    @property
+    def qt_package(self):
+        return self.qt_source["package"]
+
+    @property
+    def qt_version(self):  # of the Debian source package, "6.4.2+dfsg-10"
+        return self.qt_source["version"]
+
+    @property
+    def qt_upstream(self):
+        return re.match(r"[0-9][0-9.]*[0-9]", re.sub(r"^[0-9]+:", "", self.qt_version)).group(0)
+
+
+@functools.cache
+def debian_package(path):
+    """The installed Debian package that holds `path`."""
+    def query(*arguments):
+        run = subprocess.run(["dpkg-query", *arguments], capture_output=True, text=True)
+        if run.returncode:
+            raise ComponentError(f"the link took {path}, but no Debian package holds it, so its "
+                                 "version and licence are unknown")
+        return run.stdout
+    name = query("-S", path).split(":")[0]
+    fields = query("-W", "-f=${Version}\t${source:Package}\t${source:Version}", name).split("\t")
+    return Package(name, *fields)
+
+
+def read_text(path):
+    """A licence file's text: no byte-order mark, LF line ends, no blank end."""
+    with open(path, encoding="utf-8") as file:
+        text = file.read()
+    return text.removeprefix(BOM).replace("\r\n", "\n").rstrip(" \t\n")
+
+
+def collected(notices):
+    """Each attribution file collected with the Qt: its path, its entries and
+    the "<entry> <unit>" lines of the .units beside it, in their order."""
+    try:
+        for path in qtsource.attribution_files(notices):
+            folder = os.path.dirname(path)
+            units = os.path.join(notices, folder, "qt_attribution.units")
+            if not os.path.exists(units):
+                raise ComponentError(f"{os.path.join(notices, path)} has no qt_attribution.units "
+                                     "beside it; collect the Qt's notices again")
+            lines = [(int(index), unit) for index, unit in
+                     re.findall(r"^([0-9]+) (.+)$", read_text(units), re.MULTILINE)]
+            yield path, [Library(entry, os.path.join(notices, folder), folder)
+                         for entry in qtsource.read_attribution(notices, path)], lines
+    except qtsource.CollectError as error:
+        raise ComponentError(f"{notices}: {error}") from None
+
+
+def part_outside_qt(origin, qt_prefix):
+    """The component of an input file that is not Qt's; None for Qt's. Any
+    other file stops the link's reading: nothing unlisted may ship."""
+    path = os.path.realpath(re.sub(r"\([^()]*\)$", "", origin))
+    library = re.fullmatch(r"lib\w+\.a", os.path.basename(path))
+    if library and os.path.basename(os.path.dirname(path)) == "delay-load":
+        return IMPORTS  # the build's own delay-load import library, named in full or not
+    if not origin.startswith("/"):
+        return KESTRUM  # the build's own: Kestrum's objects, the linker's
+    if path.startswith(qt_prefix + "/"):
+        return None
+    for name, files, _, _ in RUNTIME_PIECES:
+        if re.fullmatch(files, os.path.basename(path)):
+            return name
+    if library and os.path.dirname(path) == MINGW_LIBRARIES:
+        return IMPORTS  # the import library of a Windows DLL
+    raise ComponentError(f"the link took {origin}, which is neither Kestrum's, Qt's, a runtime's "
+                         "nor a Windows import library; list it before it ships")
+
+
+def read(notices, link_map, qt_prefix=None, package_of=debian_package):
+    """What the link took, from `notices`, the folder of attributions
+    collected with the Qt (in the Qt's prefix, unless `qt_prefix` says where
+    that is), and the link's map."""
+    qt_prefix = os.path.realpath(qt_prefix or os.path.dirname(os.path.abspath(notices)))
+    for name in ["qt-source", "LICENSES/LGPL-3.0-only.txt", "LICENSES/GPL-3.0-only.txt"]:
+        if not os.path.exists(os.path.join(notices, name)):
+            raise ComponentError(f"{notices} has no {name}; it must be a folder that "
+                                 "packaging/windows/static-qt.sh made with the Qt")
+    source = dict(line.split(" ", 1) for line in read_text(os.path.join(notices, "qt-source"))
+                  .splitlines() if " " in line)
+    if not source.get("package") or not source.get("version"):
+        raise ComponentError(f"{notices}/qt-source names no package and version")
+
+    found = Components(source, [], [])
+    qt = {}  # unit: the input files of Qt's that carry it
+    runtimes = {}
+    for origin in link_map.origins():
+        part = part_outside_qt(origin, qt_prefix)
+        if part in RUNTIMES:
+            runtimes.setdefault(part, package_of(
+                os.path.realpath(re.sub(r"\([^()]*\)$", "", origin))))
+        if part:
+            found.parts[origin] = part
+            continue
+        archive, member = linkmap.archive_member(origin)
+        qt.setdefault(re.sub(r"\.(obj|o)$", "", member), []).append(origin)
+        module = re.fullmatch(r"libQt6(?!Bundled)(.+)\.a", archive or "")
+        plugin = re.search(r"/plugins/[^/]+/lib([^/]+)\.a\(", origin)
+        if module:
+            found.parts[origin] = "Qt " + module.group(1)
+            found.modules.append(found.parts[origin])
+        elif plugin:
+            found.parts[origin] = f"{plugin.group(1)} plugin"
+            found.plugins.append(plugin.group(1))
+        else:
+            found.parts[origin] = "Qt"  # its resources, the registrations of its plugins
+    found.modules, found.plugins = sorted(set(found.modules)), sorted(set(found.plugins))
+    if "Qt Core" not in found.modules:
+        raise ComponentError("the link map shows no Qt Core (libQt6Core.a) in the link")
+    found.runtimes = [Runtime(name, licence, what, runtimes[name])
+                      for name, _, licence, what in RUNTIME_PIECES if name in runtimes]
+
+    # A unit that carries a bundled library's code is that library's part,
+    # even where Qt compiled it into one of its modules.
+    covered, taken, owner = set(), {}, {}
+    for path, libraries, lines in collected(notices):
+        for index, unit in lines:
+            if unit not in qt:
+                continue
+            if index >= len(libraries):
+                raise ComponentError(f"{path} in {notices} has no entry {index}")
+            if not libraries[index].get("Id") or not libraries[index].get("Name"):
+                raise ComponentError(f"entry {index} of {path} in {notices} has no Id or Name")
+            owner.setdefault(unit, taken.setdefault(libraries[index].get("Id"), libraries[index]))
+        covered |= {unit for _, unit in lines}
+    for unit, library in owner.items():
+        found.parts.update((origin, library.get("Name")) for origin in qt[unit])
+    unlisted = sorted(os.path.basename(origin) for unit, origins in qt.items() for origin in origins
+                      if unit not in covered and re.search(r"libQt6Bundled[^/]*\.a\(", origin))
+    if unlisted:
+        shown = unlisted if len(unlisted) <= 6 else unlisted[:5] + [f"and {len(unlisted) - 5} more"]
+        raise ComponentError("the link took code that Qt bundles but that no qt_attribution.json "
+                             f"in {notices} covers: {', '.join(shown)}")
+    found.libraries = sorted(taken.values(), key=lambda library: library.get("Name").lower())
+    return found
