@@ -11,17 +11,18 @@
 # from the same object on the token; a module-path= query names the token's
 # module, otherwise p11-kit's proxy reaches every token registered with
 # p11-kit), its password or PIN read from FILE, with an RFC 3161 timestamp
-# when a URL is given. `attach` attaches a published detached signature SIGIN
-# to UNSIGNED, and refuses one made for another build. Both write the signed
-# exe as SIGNED and its detached signature (PEM) as SIG, and only when signing
-# changed nothing but the checksum, the certificate-table entry and the
-# appended signature, and removing the signature gives back UNSIGNED exactly;
+# when a URL is given, by a certificate valid now. `attach` attaches a
+# published detached signature SIGIN to UNSIGNED, and refuses one made for
+# another build. Both write the signed exe as SIGNED and its detached
+# signature (PEM) as SIG, and only when the signature was made for UNSIGNED,
+# removing it gives back UNSIGNED exactly and signing changed nothing but the
+# checksum, the certificate-table entry and the appended signature;
 # otherwise neither is left, not even an earlier one. `checksums` signs SUMS
 # with the OpenPGP key KEYID as SUMS.asc (detached, armoured).
 #
 # osslsigncode has had memory-safety faults when reading untrusted files, so
 # it is given only Kestrum's own: the exe built here and the signature
-# published with Kestrum's source, which exetool reads and checks first.
+# published with Kestrum's source, as trusted as these scripts.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd -P)
 
@@ -43,20 +44,51 @@ start() {
     trap 'rm -rf "$work"' EXIT
 }
 
-# Checks $work/signed.exe against UNSIGNED $1, writes the detached signature
-# beside it, then moves both to SIGNED $2 and SIG $3. Further arguments go to
-# exetool's check of the signature.
+# Checks $work/signed.exe against UNSIGNED $1 and moves it to SIGNED $2, with
+# its detached signature to SIG $3; $4 names the signature in a refusal. Given
+# KEY $5, the certificates it signed with must be valid now.
 finish() {
     osslsigncode extract-signature -pem -in "$work/signed.exe" -out "$work/signature.pem" \
         >"$work/log" 2>&1 || { cat "$work/log" >&2; fail "cannot extract the signature (above)"; }
-    exetool signature "$work/signature.pem" "$1" --as "$3" "${@:4}"
-    exetool signed "$1" "$work/signed.exe" --as "$2"
+    # Without a root it trusts, verify fails whatever the digests; they are
+    # compared here, and the trust is Windows' to judge. Offline: no CRLs.
+    osslsigncode verify -ignore-cdp -ignore-crl -in "$work/signed.exe" >"$work/log" 2>&1 || true
+    local signs is
+    signs=$(sed -n 's/^Current message digest *: *\([0-9A-F]*\).*/\1/p' "$work/log" | head -1)
+    is=$(sed -n 's/^Calculated message digest *: *\([0-9A-F]*\).*/\1/p' "$work/log" | head -1)
+    [ -n "$signs" ] && [ -n "$is" ] || { cat "$work/log" >&2; fail "osslsigncode cannot read $4 (above)"; }
+    [ "$signs" = "$is" ] || fail "$4 is the signature of another build (another commit or" \
+        "toolchain): it signs an exe whose Authenticode digest is $signs, $1's is $is"
+    [ -z "${5:-}" ] || valid_now "$5"
+    # The one check that the unsigned exe stays the artefact anyone rebuilds.
     osslsigncode remove-signature -in "$work/signed.exe" -out "$work/stripped.exe" \
         >"$work/log" 2>&1 || { cat "$work/log" >&2; fail "cannot remove the signature (above)"; }
     cmp -s "$1" "$work/stripped.exe" \
         || fail "removing the signature does not give back $1 exactly"
+    exetool signed "$1" "$work/signed.exe" --as "$2"
     mv "$work/signature.pem" "$3"
     mv "$work/signed.exe" "$2"
+}
+
+# Windows trusts no signature made outside its certificates' lives;
+# osslsigncode makes one all the same. Checks every certificate that
+# $work/signature.pem carries, made with KEY $1.
+valid_now() {
+    local now cert dates
+    now=$(date -u +%Y%m%d%H%M%S)
+    openssl pkcs7 -print_certs -in "$work/signature.pem" -out "$work/certificates" 2>"$work/log" \
+        || { cat "$work/log" >&2; fail "openssl cannot read the certificates of the signature (above)"; }
+    awk -v to="$work/certificate." '/BEGIN CERTIFICATE/ { n++ } n { print >(to n) }' \
+        "$work/certificates"
+    [ -e "$work/certificate.1" ] || fail "the signature made with $1 carries no certificate"
+    for cert in "$work"/certificate.*; do
+        mapfile -t dates < <(openssl x509 -in "$cert" -noout -subject -startdate -enddate \
+                             -dateopt iso_8601 -nameopt oneline | cut -d= -f2-)
+        [ "$now" -ge "$(tr -dc 0-9 <<<"${dates[1]}")" ] \
+            || fail "the certificate \"${dates[0]}\" of $1 is not valid before ${dates[1]}"
+        [ "$now" -le "$(tr -dc 0-9 <<<"${dates[2]}")" ] \
+            || fail "the certificate \"${dates[0]}\" of $1 expired at ${dates[2]}"
+    done
 }
 
 # osslsigncode's options for KEY $1.
@@ -124,24 +156,20 @@ sign() {
         fi
         fail "osslsigncode could not sign $unsigned with $key (above)"
     fi
-    # Windows trusts no signature made outside its certificate's life;
-    # osslsigncode makes one all the same.
-    finish "$unsigned" "$signed" "$sig" --valid-now
+    finish "$unsigned" "$signed" "$sig" "the signature just made" "$key"
 }
 
 attach() {
     local unsigned=$1 published=$2 signed=$3 sig=$4
     [ -f "$published" ] || fail "the signature file $published does not exist"
     start "$signed" "$sig"
-    exetool signature "$published" "$unsigned"
     # attach-signature also checks the signer's chain against this machine's
     # TLS roots, which need not hold a code-signing root, and then fails
-    # though it attached; the trust is Windows' to judge, the bytes are
-    # checked here.
+    # though it attached; finish checks what it attached.
     osslsigncode attach-signature -sigin "$published" -in "$unsigned" -out "$work/signed.exe" \
         >"$work/log" 2>&1 || true
     [ -f "$work/signed.exe" ] || { cat "$work/log" >&2; fail "osslsigncode could not attach $published (above)"; }
-    finish "$unsigned" "$signed" "$sig"
+    finish "$unsigned" "$signed" "$sig" "$published"
 }
 
 checksums() {

@@ -16,14 +16,10 @@
   zip OUT EPOCH NAME=FILE...
                            the download's zip
   imports EXE              "<dll> <function>" for every imported function
-  signature SIG EXE [--valid-now] [--as NAME]
-                           the detached signature SIG was made for EXE (and
-                           its signer's certificate is valid now)
   signed UNSIGNED SIGNED [--as NAME]
                            SIGNED is UNSIGNED with a signature and nothing
                            else; prints what signing changed"""
 import argparse
-import datetime
 import json
 import os
 import subprocess
@@ -163,20 +159,6 @@ def print_imports(arguments):
         print(dll.lower(), function)
 
 
-def check_signature(arguments):
-    try:
-        found = signature.Signature(read_bytes(arguments.sig))
-        if arguments.valid_now:
-            found.check_valid(datetime.datetime.now(datetime.timezone.utc))
-        found.check_made_for(read_bytes(arguments.exe))
-    except signature.SignatureError as error:
-        raise signature.SignatureError(f"{arguments.name or arguments.sig}: {error}") from None
-    print(f"{arguments.name or arguments.sig}: made for {arguments.exe} (Authenticode "
-          f"{found.algorithm.upper()} "
-          f"{found.digest.upper()}), signed by {found.signer}, valid from "
-          f"{found.not_before:%Y-%m-%d} to {found.not_after:%Y-%m-%d}")
-
-
 def print_size(arguments):
     link_map = linkmap.read(arguments.map)
     print(size.report(components.read(size.qt_notices(link_map), link_map), link_map))
@@ -219,10 +201,8 @@ def main():
     sub.add_argument("members", nargs="+", metavar="NAME=FILE")
     command("imports", print_imports, "exe")
     command("package-state", print_package_state).add_argument("packages", nargs="+")
-    sub = command("signature", check_signature, "sig", "exe")
-    sub.add_argument("--valid-now", action="store_true")
-    for sub in [sub, command("signed", print_changes, "unsigned", "signed")]:
-        sub.add_argument("--as", dest="name", help="the name to print for the file")
+    command("signed", print_changes, "unsigned", "signed").add_argument(
+        "--as", dest="name", help="the name to print for the file")
 
     arguments = parser.parse_args()
     try:

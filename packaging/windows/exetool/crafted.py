@@ -116,43 +116,6 @@ class Crafted:
         return "\n".join(lines) + "\n"
 
 
-def der(tag, *parts):
-    """One DER element of the given tag holding `parts`."""
-    body = b"".join(parts)
-    length = len(body)
-    if length < 0x80:
-        return bytes([tag, length]) + body
-    size = (length.bit_length() + 7) // 8
-    return bytes([tag, 0x80 | size]) + length.to_bytes(size, "big") + body
-
-
-def name(common_name):
-    return der(0x30, der(0x31, der(0x30, der(0x06, bytes.fromhex("550403")),
-                                   der(0x0C, common_name.encode()))))
-
-
-def detached_signature(digest, algorithm=bytes.fromhex("608648016503040201"),
-                       valid=("250101000000Z", "351231235959Z"), signer="Kestrum Test Signer",
-                       serial=b"\x02", issuer="Kestrum Test Root", with_certificate=True):
-    """A PKCS#7 SignedData as Authenticode makes it, DER, made for the
-    Authenticode digest `digest`, with the signer's certificate. Nothing in
-    it is signed: the tools read it, nobody checks it."""
-    rsa = der(0x30, der(0x06, bytes.fromhex("2a864886f70d01010b")), der(0x05))
-    indirect = der(0x30, der(0x06, bytes.fromhex("2b060104018237020104")),
-                   der(0xA0, der(0x30, der(0x30, der(0x06, bytes.fromhex("2b06010401823702010f"))),
-                                 der(0x30, der(0x30, der(0x06, algorithm), der(0x05)),
-                                     der(0x04, digest)))))
-    tbs = der(0x30, der(0xA0, der(0x02, b"\x02")), der(0x02, serial), rsa, name(issuer),
-              der(0x30, *(der(0x17, t.encode()) for t in valid)), name(signer))
-    certificate = der(0x30, tbs, rsa, der(0x03, b"\0"))
-    signer_info = der(0x30, der(0x02, b"\x01"), der(0x30, name(issuer), der(0x02, serial)),
-                      der(0x30, der(0x06, algorithm)), rsa, der(0x04, b"not signed"))
-    signed_data = der(0x30, der(0x02, b"\x01"), der(0x31, der(0x30, der(0x06, algorithm))),
-                      indirect, der(0xA0, certificate) if with_certificate else b"",
-                      der(0x31, signer_info))
-    return der(0x30, der(0x06, bytes.fromhex("2a864886f70d010702")), der(0xA0, signed_data))
-
-
 def attach(executable, signature):
     """`executable` with `signature` attached as Authenticode does it: the
     certificate table (a WIN_CERTIFICATE) appended, padded to 8 bytes, the
