@@ -1,16 +1,88 @@
 #!/usr/bin/env bash
-# README.ja.md keeps in step with README.md: the same sections at the same
-# levels in the same order, the same scripts named, the same pictures shown,
-# and each links to the other.
+# Each page keeps in step with its Japanese twin (README.md and README.ja.md,
+# docs/DEVELOPING.md and docs/DEVELOPING.ja.md): the same headings at the same
+# levels in the same order, the same code blocks (a comment after a command
+# may be translated), the same ./scripts/ commands, relative link targets and
+# pictures, and the same numbers of three or more digits. Each links to its
+# twin, and every relative link of the four pages leads to a file of the
+# repository. A link to a Japanese twin (x.ja.md) counts as one to its
+# English page (x.md).
 # Usage: readme_in_step.sh <source directory>
 set -euo pipefail
 cd "$1"
-
-outline() {
-    grep -o '^#\+ ' "$1" | tr -d ' ' | paste -sd ' '
-    grep -o 'scripts/[a-z-]*\|docs/[a-z0-9-]*\.png' "$1" | sort -u
+status=0
+fail() {
+    echo "FAIL: $*"
+    status=1
 }
-diff -u <(outline README.md) <(outline README.ja.md) || { echo "FAIL: README.ja.md is not in step"; exit 1; }
-grep -q '(README\.ja\.md)' README.md && grep -q '(README\.md)' README.ja.md \
-    || { echo "FAIL: the two read-mes do not link to each other"; exit 1; }
-echo "ok: README.md and README.ja.md in step"
+
+# grep, where finding nothing is no failure.
+matches() { grep "$@" || true; }
+
+# The page's lines outside fenced code blocks.
+prose() { awk '/^```/ { code = !code; next } !code' "$1"; }
+
+# The page's fenced code blocks with their fences, a comment after a command
+# dropped.
+code() { awk '/^```/ { code = !code; print; next } code' "$1" | sed 's/[[:space:]]\+#.*$//'; }
+
+# The relative link targets of the page (pictures included), one a line, as
+# paths from the source directory, fragments dropped.
+links() {
+    local folder target
+    folder=$(dirname "$1")
+    matches -o '\]([^) ]*' "$1" | cut -c3- | matches -v '^[a-z][a-z0-9+.-]*:\|^#\|^$' \
+        | while read -r target; do
+            realpath -ms --relative-to=. "$folder/${target%%#*}"
+        done
+}
+
+# The picture targets of the page, as paths from the source directory.
+pictures() {
+    local folder target
+    folder=$(dirname "$1")
+    matches -o '!\[[^]]*\]([^) ]*' "$1" | sed 's/.*](//' | while read -r target; do
+        realpath -ms --relative-to=. "$folder/$target"
+    done | sort -u
+}
+
+# What the two pages must agree on.
+outline() {
+    echo "headings:"
+    prose "$1" | matches -o '^#\+ ' | tr -d ' ' | paste -sd ' '
+    echo "code blocks:"
+    code "$1"
+    echo "commands:"
+    matches -o 'scripts/[a-z-]\+' "$1" | sort -u
+    echo "links:"
+    links "$1" | sed 's/\.ja\.md$/.md/' | sort -u
+    echo "pictures:"
+    pictures "$1"
+    echo "numbers of three or more digits:"
+    matches -o '[0-9]\+\(,[0-9][0-9][0-9]\)*' "$1" | tr -d , | matches '...' | sort -u
+    echo "end"
+}
+
+for english in README.md docs/DEVELOPING.md; do
+    japanese=${english%.md}.ja.md
+    for page in "$english" "$japanese"; do
+        [ -f "$page" ] || { fail "$page is missing"; continue 2; }
+    done
+    ours=$(outline "$english") && theirs=$(outline "$japanese") && [ "${ours##*$'\n'}" = end ] \
+        && [ "${theirs##*$'\n'}" = end ] || { fail "cannot read $english or $japanese"; continue; }
+    diff -u --label "$english" --label "$japanese" <(echo "$ours") <(echo "$theirs") \
+        || fail "$japanese is not in step with $english (above)"
+    links "$english" | grep -xF "$japanese" >/dev/null || fail "$english does not link to $japanese"
+    links "$japanese" | grep -xF "$english" >/dev/null || fail "$japanese does not link to $english"
+    for page in "$english" "$japanese"; do
+        while read -r path; do
+            if [[ $path == ../* || $path == .. ]]; then
+                fail "$page links to $path, outside the repository"
+            elif [ ! -f "$path" ]; then
+                fail "$page links to $path, which is not a file"
+            fi
+        done < <(links "$page" | sort -u)
+    done
+done
+[ "$status" -ne 0 ] || echo "ok: README.md and docs/DEVELOPING.md in step with their Japanese twins, every link leads to a file"
+exit "$status"
