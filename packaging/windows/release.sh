@@ -1,24 +1,23 @@
 #!/usr/bin/env bash
-# Steps 4 and 5 of the download (README.md beside this file): builds
-# Kestrum.exe afresh in a build folder of its own (build/release-build; the
-# cached static Qt reused), runs the release gate on the very file it is
-# about to pack, and only then writes build/release/Kestrum-<version>-win64.zip
-# (Kestrum.exe, a read-me, BUILDINFO.txt naming the source and the tools, the
-# third-party notices, the bill of materials), the bill beside it, Kestrum's
-# source archive and build/release/SHA256SUMS. Nothing in build/windows
-# reaches the zip. The same commit built with the same Debian packages gives
-# the same bytes whoever builds it, wherever and whenever: the members come in
-# a fixed order, with fixed permissions, dated at the time of the last commit
-# (SOURCE_DATE_EPOCH, if set, instead).
-#
 # Usage: scripts/release [--sign KEY [--sign-password-file FILE] [--timestamp-url URL]
 #                        | --signature FILE | --unsigned] [--gpg-key ID]
-# Kestrum.exe is signed (sign.sh) after it passed the gate and before it is
-# zipped: --sign signs it with KEY, a .pfx file or a PKCS#11 URI, and writes
-# the detached signature as build/release/Kestrum.exe.sig; --signature
-# attaches a published one, and without either the one published for this
-# version in packaging/windows/signatures/, if there is one (--unsigned: not
-# even that). --gpg-key signs SHA256SUMS as SHA256SUMS.asc.
+#
+# The download, in build/release/: builds Kestrum.exe afresh in a build folder
+# of its own (build/release-build; the cached static Qt reused), runs the
+# release gate on the very file it packs, signs it if it can, and writes
+# Kestrum-<version>-win64.zip (Kestrum.exe, a read-me, BUILDINFO.txt, the
+# third-party notices, the bill of materials), the bill beside it, the source
+# archive of exactly what was built and SHA256SUMS. Nothing in build/windows
+# reaches the zip. The same source built with the same Debian packages gives
+# the same bytes whoever builds it, wherever and whenever.
+#
+# Signing: --sign signs Kestrum.exe with KEY (a .pfx file or a PKCS#11 URI)
+# and writes the detached signature as build/release/Kestrum.exe.sig;
+# --signature attaches a published one. Either fails the release if it
+# cannot be done. Without them, the signature published for this version in
+# packaging/windows/signatures/ is attached when it was made for this very
+# build; otherwise Kestrum.exe ships unsigned, and the release says why.
+# --gpg-key signs SHA256SUMS as SHA256SUMS.asc.
 set -euo pipefail
 
 fail() {
@@ -62,31 +61,32 @@ rm -rf build/release
 
 version=$(sed -n 's/^project(Kestrum VERSION \([0-9][0-9.]*\)[ )].*/\1/p' CMakeLists.txt)
 [ -n "$version" ] || fail "cannot read the version from project(Kestrum VERSION ...) in CMakeLists.txt"
-published=packaging/windows/signatures/Kestrum-$version.exe.sig
-if [ -z "$sign_key$signature$unsigned" ] && [ -e "$published" ]; then
-    signature=$published
-    echo "scripts/release: attaching the signature published for $version, $published" >&2
-fi
-
 repository=$(sed -n 's/^set(KESTRUM_REPOSITORY "\(.*\)")$/\1/p' CMakeLists.txt)
 
-# Only a git work tree of its own says which commit this is; a source archive
-# unpacked inside some other repository must not take that one's. Kestrum's
-# own source archive names its commit and time in archived-commit (git
-# archive fills it in), so a release built from it, without git, is the same.
+# Which source this is. Only a git work tree of its own says which commit;
+# a source archive unpacked inside some other repository must not take that
+# one's. Kestrum's source archive names its commit, the commit's time and
+# whether it held uncommitted changes in archived-commit, so a release built
+# from it, without git, is the same.
 here=$(pwd -P)
-git=
+git='' changed='' commit='' commit_time=''
 if [ -e .git ] && top=$(git rev-parse --show-toplevel 2>&1) && [ "$top" = "$here" ]; then
     git=yes
     commit=$(git rev-parse HEAD)
     commit_time=$(git log -1 --format=%ct)
+    [ -z "$(git status --porcelain)" ] || changed="with uncommitted changes"
 elif [ -e .git ]; then
     fail "git cannot read this work tree: $top"
-elif { read -r commit && read -r commit_time; } <packaging/windows/archived-commit \
-        && [[ $commit =~ ^[0-9a-f]{40}$ && $commit_time =~ ^[0-9]+$ ]]; then
+elif { read -r commit && read -r commit_time && { read -r changed || true; }; } \
+        <packaging/windows/archived-commit && [[ $commit =~ ^[0-9a-f]{40}$ && $commit_time =~ ^[0-9]+$ ]]; then
     :
 else
-    commit= commit_time=
+    commit='' commit_time='' changed=''
+fi
+if [ -n "$commit" ]; then
+    source="commit $commit${changed:+ $changed}"
+else
+    source="a source tree without git"
 fi
 
 if [ -n "${SOURCE_DATE_EPOCH:-}" ]; then
@@ -105,31 +105,12 @@ else
 fi
 export SOURCE_DATE_EPOCH
 
-if [ -n "$git" ]; then
-    source="commit $commit"
-    changed=$(git status --porcelain)
-    if [ -n "$changed" ]; then
-        source="$source with uncommitted changes"
-        {
-            echo "scripts/release: the work tree has uncommitted changes, so nobody else can build"
-            echo "this archive or match its SHA256SUMS, and no source archive is made. Changed or"
-            echo "new files:"
-            echo "$changed" | sed 's/^/    /'
-        } >&2
-    fi
-elif [ -n "$commit" ]; then
-    source="commit $commit"
-else
-    source="a source tree without git"
-fi
-
 scripts/deps windows
 qt=$(packaging/windows/static-qt.sh)
-
 # Debian's python3, whichever python3 comes first on the PATH: the zip is
 # written by the version BUILDINFO.txt names.
 python=/usr/bin/python3
-[ -x "$python" ] || fail "$python is missing (Debian's python3 package; scripts/deps windows installs it)"
+exetool() { "$python" packaging/windows/exetool "$@"; }
 
 out=build/release
 work=$(mktemp -d)
@@ -143,49 +124,67 @@ cmake --preset windows -B "$fresh" -DKESTRUM_WINDOWS_QT="$qt" >"$work/log" 2>&1 
     && cmake --build "$fresh" -j "$(nproc)" --target Kestrum >>"$work/log" 2>&1 \
     || { cat "$work/log" >&2; fail "building Kestrum.exe in $fresh failed (above)"; }
 cp "$fresh/Kestrum.exe" "$fresh/THIRD-PARTY-NOTICES.txt" "$work/"
-"$python" packaging/windows/exetool check "$work/Kestrum.exe" --link-map "$fresh/app/Kestrum.map" \
+exetool check "$work/Kestrum.exe" --link-map "$fresh/app/Kestrum.map" \
     --path "$(pwd -P)/$fresh" --path "$qt" \
     || fail "Kestrum.exe fails the release gate (above); no archive was made"
 
+# Signed after it passed the gate and before it is zipped.
+published=packaging/windows/signatures/Kestrum-$version.exe.sig
+sign=(packaging/windows/sign.sh)
 if [ -n "$sign_key" ]; then
-    packaging/windows/sign.sh sign "$work/Kestrum.exe" "$work/signed.exe" "$work/Kestrum.exe.sig" \
+    "${sign[@]}" sign "$work/Kestrum.exe" "$work/signed.exe" "$work/Kestrum.exe.sig" \
         --key "$sign_key" ${password_file:+--password-file "$password_file"} \
         ${timestamp_url:+--timestamp-url "$timestamp_url"} \
-        || fail "Kestrum.exe could not be signed (above); no archive was made"
+        || fail "Kestrum.exe could not be signed with $sign_key (above); no archive was made"
+    signing="signed with $sign_key"
 elif [ -n "$signature" ]; then
-    packaging/windows/sign.sh attach "$work/Kestrum.exe" "$signature" "$work/signed.exe" \
-        "$work/Kestrum.exe.sig" \
+    "${sign[@]}" attach "$work/Kestrum.exe" "$signature" "$work/signed.exe" "$work/Kestrum.exe.sig" \
         || fail "$signature cannot be attached to the Kestrum.exe built here (above); no archive" \
-                "was made. Is this the commit it was published for? --unsigned builds without it."
+                "was made"
+    signing="signed: $signature attached"
+elif [ -n "$unsigned" ]; then
+    signing="unsigned, as --unsigned asked"
+elif [ ! -e "$published" ]; then
+    signing="unsigned: no --sign or --signature was given, and no signature is published for"
+    signing+=" $version ($published)"
+elif "${sign[@]}" attach "$work/Kestrum.exe" "$published" "$work/signed.exe" \
+        "$work/Kestrum.exe.sig" 2>"$work/attach.log"; then
+    signing="signed: the signature published for $version ($published) attached"
+else
+    signing="unsigned: the signature published for $version ($published) was not made for this"
+    signing+=" build: $(tail -1 "$work/attach.log")"
 fi
 [ ! -e "$work/signed.exe" ] || mv "$work/signed.exe" "$work/Kestrum.exe"
 
-# Kestrum's complete source, for whoever gets the zip: git archive of the
-# commit, with archived-commit filled in. Fixed order, owner, modes and times
-# (the commit's), whoever's git configuration; a dirty tree has no commit
-# that holds what was built, so it gets none.
-# A release built from that archive names it too, so that its bill of
-# materials and zip are the same.
+# The complete source of what was built, for whoever gets the zip: git
+# archive of the commit, or of the work tree as it stands when it has
+# uncommitted changes, with archived-commit naming the commit (and the
+# changes). Fixed order, owner, modes and times (the commit's), whoever's git
+# configuration. A release built from it names the same archive.
 src=Kestrum-$version-src.tar.gz
-archived=$src
-if [ -n "$git" ] && [ -z "$changed" ]; then
+archived=$src # what the bill of materials names
+if [ -n "$git" ]; then
+    tree=HEAD
+    if [ -n "$changed" ]; then
+        # The work tree as a commit of its own, in objects and an index kept
+        # apart from the repository's.
+        export GIT_INDEX_FILE=$work/index GIT_OBJECT_DIRECTORY=$work/objects
+        export GIT_ALTERNATE_OBJECT_DIRECTORIES=$(git rev-parse --path-format=absolute --git-path objects)
+        git read-tree HEAD && git add -A
+        filled=$(printf '%s\n%s\n%s\n' "$commit" "$commit_time" "$changed" | git hash-object -w --stdin)
+        git update-index --cacheinfo "100644,$filled,packaging/windows/archived-commit"
+        tree=$(GIT_AUTHOR_NAME=Kestrum GIT_AUTHOR_EMAIL= GIT_COMMITTER_NAME=Kestrum GIT_COMMITTER_EMAIL= \
+               GIT_AUTHOR_DATE="@$commit_time +0000" GIT_COMMITTER_DATE="@$commit_time +0000" \
+               git commit-tree "$(git write-tree)" -p HEAD -m "$source")
+    fi
     git -c tar.umask=0022 -c core.autocrlf=false -c core.eol=lf \
-        archive --format=tar --prefix="kestrum-$version/" HEAD | gzip -9n >"$work/$src"
+        archive --format=tar --prefix="kestrum-$version/" "$tree" | gzip -9n >"$work/$src"
+    unset GIT_INDEX_FILE GIT_OBJECT_DIRECTORY GIT_ALTERNATE_OBJECT_DIRECTORIES
 else
-    src=
-    [ -z "$git" ] && [ -n "$commit" ] || archived=
+    src='' # only git makes it; a release built from it names it all the same
+    [ -n "$commit" ] || archived=''
 fi
 
-# The versions of everything whose bytes end up in the archive: compilers,
-# assembler and linker, the Windows runtime and headers, the resource
-# compiler, Qt's host tools and source, the zip writer, what attaches the
-# signature.
-packages=(binutils-mingw-w64-x86-64 gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix
-          gcc-mingw-w64-x86-64-posix-runtime mingw-w64-x86-64-dev mingw-w64-common llvm-14
-          qt6-base-dev qt6-base-dev-tools cmake ninja-build python3 zlib1g git gzip
-          osslsigncode)
-state=$("$python" packaging/windows/exetool package-state "${packages[@]}") \
-    || fail "cannot tell which state of Debian's archive the packages come from (above)"
 {
     echo "Kestrum $version for 64-bit Windows (x86-64)"
     echo
@@ -195,28 +194,19 @@ state=$("$python" packaging/windows/exetool package-state "${packages[@]}") \
          "$(sed -n 's/^version //p' "$qt/notices/qt-source") (Debian source package)," \
          "built by packaging/windows/static-qt.sh, recipe $(cat "$qt/recipe")"
     echo
-    echo "Built on Debian ($(dpkg --print-architecture)) with these packages:"
-    for package in "${packages[@]}"; do
-        installed=$(dpkg-query -W -f='${Version}' "$package" 2>/dev/null) || true
-        printf '    %-38s %s\n' "$package" "${installed:-(not installed)}"
-    done
-    echo
-    echo "Debian's archive held these versions as its Release files of $state"
-    echo "date it. Debian's snapshot archive serves the archive as it was at any time; with"
-    echo "it as of that time in apt's sources, apt-get install <package>=<version> installs"
-    echo "exactly these versions (README.md of the source, \"Verifying a download\")."
-} >"$work/BUILDINFO.txt"
+    exetool package-state packaging/windows/packages.txt
+} >"$work/BUILDINFO.txt" || fail "cannot tell which Debian packages built it (above)"
 sed "s/@VERSION@/$version/g" packaging/windows/zip-readme.txt >"$work/README.txt"
 
 # The bill of materials describes the Kestrum.exe that ships, and the source.
 sbom=Kestrum-$version.cdx.json
-"$python" packaging/windows/exetool sbom "$qt/notices" "$fresh/app/Kestrum.map" "$work/Kestrum.exe" \
-    "$work/$sbom" --version "$version" --epoch "$SOURCE_DATE_EPOCH" --repository "$repository" \
+exetool sbom "$qt/notices" "$fresh/app/Kestrum.map" "$work/Kestrum.exe" "$work/$sbom" \
+    --version "$version" --epoch "$SOURCE_DATE_EPOCH" --repository "$repository" \
     --source-archive "$archived" \
     || fail "the bill of materials cannot be made (above); no archive was made"
 
 zip=Kestrum-$version-win64.zip
-"$python" packaging/windows/exetool zip "$work/$zip" "$SOURCE_DATE_EPOCH" \
+exetool zip "$work/$zip" "$SOURCE_DATE_EPOCH" \
     Kestrum.exe="$work/Kestrum.exe" README.txt="$work/README.txt" \
     BUILDINFO.txt="$work/BUILDINFO.txt" THIRD-PARTY-NOTICES.txt="$work/THIRD-PARTY-NOTICES.txt" \
     "$sbom=$work/$sbom"
@@ -225,7 +215,7 @@ sig=
 shipped=("$zip" "$sbom" ${src:+"$src"} ${sig:+"$sig"})
 (cd "$work" && sha256sum "${shipped[@]}" >SHA256SUMS)
 if [ -n "$gpg_key" ]; then
-    packaging/windows/sign.sh checksums "$work/SHA256SUMS" "$gpg_key" \
+    "${sign[@]}" checksums "$work/SHA256SUMS" "$gpg_key" \
         || fail "SHA256SUMS could not be signed (above); no archive was made"
 fi
 
@@ -234,8 +224,7 @@ mkdir -p "$out"
 mv "${shipped[@]/#/$work/}" "$work/SHA256SUMS" ${gpg_key:+"$work/SHA256SUMS.asc"} "$out/"
 echo "Built in $out: ${shipped[*]} and SHA256SUMS${gpg_key:+ with SHA256SUMS.asc}:"
 cat "$out/SHA256SUMS"
-[ -n "$src" ] || [ -z "$git" ] \
-    || echo "scripts/release: no source archive: the work tree has uncommitted changes." >&2
-if [ -n "${changed:-}" ]; then
-    echo "scripts/release: built from uncommitted changes (listed above); nobody else can match it." >&2
+echo "Kestrum.exe is $signing."
+if [ -n "$changed" ]; then
+    echo "scripts/release: built from uncommitted changes; the source archive holds them." >&2
 fi

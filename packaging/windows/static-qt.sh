@@ -3,9 +3,8 @@
 # in the cache and prints its prefix. It is built once from Debian's own
 # source package of the Qt the machine has (about 10 minutes on two cores) and
 # reused while this recipe, the toolchain file, the notices collector
-# (exetool/qtsource.py), that Qt version and the versions of the compiler,
-# binutils and mingw-w64 runtime that build it are the same; any change to
-# them builds a new Qt from scratch. A half-built Qt is never used: the prefix
+# (exetool/qtsource.py) and the versions of the packages marked "qt" in
+# packages.txt are the same; any change to them builds a new Qt from scratch. A half-built Qt is never used: the prefix
 # gets its stamp last.
 #
 # The build is reproducible: the same Qt version and recipe give the same
@@ -74,9 +73,8 @@ version=$(dpkg-query -W -f='${Version}' qt6-base-dev-tools)
 upstream=${version%%+*}
 cache=${XDG_CACHE_HOME:-$HOME/.cache}/kestrum
 prefix=$cache/qt-$upstream-mingw-static
-toolchain=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix-runtime
-           binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev)
-recipe=$( (echo "$version"; dpkg-query -W -f='${Package} ${Version}\n' "${toolchain[@]}"
+mapfile -t toolchain < <(sed -n 's/^\([a-z0-9][^ #]*\) *qt$/\1/p' "$here/packages.txt")
+recipe=$( (dpkg-query -W -f='${Package} ${Version}\n' "${toolchain[@]}"
            cat "$0" "$here/mingw-w64.cmake" "$here/exetool/qtsource.py") | sha256sum | cut -c1-16)
 
 if [ "$(cat "$prefix/recipe" 2>/dev/null)" = "$recipe" ]; then

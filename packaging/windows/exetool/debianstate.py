@@ -1,7 +1,8 @@
 """The state of Debian's archive that the installed build tools come from,
 for BUILDINFO.txt: Debian's point releases replace package versions, and
 Debian's snapshot archive serves the archive as it was at any time, so the
-date of that state is what gets exactly those versions back.
+date of that state and the suites the versions came from are what get
+exactly those versions back.
 
 The date is the newest of the Release files that hold the installed
 versions, each package counted in the oldest such file: a stable release's
@@ -12,8 +13,17 @@ import email.utils
 import os
 import re
 import subprocess
+import textwrap
+from dataclasses import dataclass, field
 
 LISTS = "/var/lib/apt/lists"
+
+
+@dataclass
+class State:
+    date: datetime.datetime = None  # None when no package is in any list
+    suites: list = field(default_factory=list)  # "bookworm-security main of debian-security"
+    unlisted: list = field(default_factory=list)  # "osslsigncode 2.9-1~bpo12+1"
 
 
 def release_date(uri, suite, lists=LISTS):
@@ -31,25 +41,69 @@ def release_date(uri, suite, lists=LISTS):
 
 
 def sources(package, version):
-    """(uri, suite) of every archive apt knows that holds `package` at `version`."""
+    """(uri, "suite/component") of every archive apt knows that holds
+    `package` at `version`."""
     run = subprocess.run(["apt-cache", "madison", package], capture_output=True, text=True)
     found = []
     for line in run.stdout.splitlines():
         fields = [field.strip() for field in line.split("|")]
         if len(fields) == 3 and fields[1] == version and len(fields[2].split()) >= 2:
-            uri, distribution = fields[2].split()[:2]
-            found.append((uri, distribution.split("/")[0]))
+            found.append(tuple(fields[2].split()[:2]))
     return found
 
 
 def package_state(installed, lists=LISTS, sources_of=sources):
-    """(date, "") for `installed`, {package: version}, or (None, why not)."""
-    newest = None
+    """The State of `installed`, {package: version}. A version that no list
+    holds (a backport, a local build) is named, not guessed at."""
+    state = State()
+    suites = set()
     for package, version in sorted(installed.items()):
-        dates = [date for uri, suite in sources_of(package, version)
-                 if (date := release_date(uri, suite, lists))]
-        if not dates:
-            return None, f"{package} {version} is in none of apt's package lists"
-        oldest = min(dates)
-        newest = oldest if newest is None else max(newest, oldest)
-    return newest.astimezone(datetime.timezone.utc), ""
+        held = []
+        for uri, where in sources_of(package, version):
+            suite, _, component = where.partition("/")
+            date = release_date(uri, suite, lists)
+            if date:
+                archive = uri.rstrip("/").rsplit("/", 1)[-1]
+                held.append((date, f"{suite} {component or 'main'} of {archive}"))
+        if not held:
+            state.unlisted.append(f"{package} {version}")
+            continue
+        date, suite = min(held)
+        suites.add(suite)
+        state.date = date if state.date is None else max(state.date, date)
+    if state.date:
+        state.date = state.date.astimezone(datetime.timezone.utc)
+    state.suites = sorted(suites)
+    return state
+
+
+def installed_versions(packages):
+    """{package: installed version, or None}."""
+    versions = {}
+    for package in packages:
+        run = subprocess.run(["dpkg-query", "-W", "-f=${Version}", package], capture_output=True,
+                             text=True)
+        versions[package] = run.stdout if run.returncode == 0 and run.stdout else None
+    return versions
+
+
+def describe(installed, state, architecture):
+    """BUILDINFO.txt's account of the packages that made the bytes."""
+    lines = [f"Built on Debian ({architecture}) with these packages:"]
+    lines += [f"    {package:38} {version or '(not installed)'}"
+              for package, version in installed.items()]
+    lines.append("")
+    if state.date:
+        lines += textwrap.wrap(
+            f"Debian's archive held these versions as its Release files of "
+            f"{state.date:%Y-%m-%d %H:%M:%S} UTC ({state.date:%Y%m%dT%H%M%SZ}) date it, in "
+            f"{', '.join(state.suites)}. Debian's snapshot archive serves the archive as it was "
+            "at any time; with those suites as of that time in apt's sources, apt-get install "
+            "<package>=<version> installs exactly these versions (README.md of the source, "
+            "\"Verifying a download\").", 78, break_on_hyphens=False)
+    for package in state.unlisted:
+        lines += textwrap.wrap(f"{package} is in none of apt's package lists (a backport or a package "
+                      "from elsewhere), so the snapshot archive may not give it back; install "
+                      "that version by other means.", 78, break_on_hyphens=False)
+    return "\n".join(lines) + "\n"
+
