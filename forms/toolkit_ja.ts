@@ -6,7 +6,7 @@ that Qt could say is kept, so the catalogue built into the program stays a
 few kilobytes. Each translation is Qt's own Japanese catalogue's
 (qtbase_ja.qm), except where marked "Windows": there it is what Japanese
 Windows' edit control and message box say, with their access keys.
-tests/tst_forms.cpp checks each against the installed catalogue.
+tests/tst_toolkittexts.cpp checks each against the installed catalogue.
 -->
 <TS version="2.1" language="ja_JP">
 <context>

@@ -1,11 +1,49 @@
 #pragma once
 
+#include "AppDirectory.h"
+#include "FR0010MN.h"
+
 #include <QApplication>
+#include <QLineEdit>
+#include <QObject>
+#include <QStringList>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
 
 #include <functional>
+#include <memory>
+
+// The main window's eight edits in tab order.
+inline constexpr const char *editNames[]
+    = { "EdtCompanyName",    "EdtFileDescription",  "EdtFileVersion", "EdtInternalName",
+        "EdtLegalCopyright", "EdtOriginalFilename", "EdtProductName", "EdtProductVersion" };
+
+template<typename T> T *child(QWidget *parent, const char *name)
+{
+    T *found = parent->findChild<T *>(QLatin1String(name));
+    if (!found)
+        qWarning("no child %s", name);
+    return found;
+}
+
+inline QLineEdit *edit(QWidget *parent, const char *name)
+{
+    return child<QLineEdit>(parent, name);
+}
+
+// Finds an action by object name, checks that it is enabled, then triggers it.
+void triggerAction(QWidget *window, const char *name);
+
+// What a screen reader reads for `widget`.
+QString accessibleName(QWidget *widget);
+
+enum BevelShape { Box, LeftLine };
+
+// A lowered outer bevel with a raised inner one (Box): shadow then highlight
+// along the top and left edges, the same along the right and bottom ones.
+// A left line: shadow then highlight down the left edge and nothing else.
+void checkBevel(QWidget *widget, BevelShape shape);
 
 // Runs `check` on the modal window that the code under test is about to show,
 // then makes sure that window closes, so a failed check cannot leave the test
@@ -31,3 +69,26 @@ inline void pressKey(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifi
     QVERIFY(target);
     QTest::keyClick(target, key, modifiers);
 }
+
+// What each forms suite derives from: Qt's own texts in Japanese, a fresh
+// directory standing in for the program's for each test, the messages the
+// program would show collected instead of shown, and after each test a check
+// that no window was left open.
+class FormTestCase : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+protected:
+    void openMain();
+    QString dirFile(const QString &name) const { return m_dir->filePath(name); }
+
+    std::unique_ptr<TemporaryAppDirectory> m_dir;
+    std::unique_ptr<TFrmFR0010MN> m_main;
+    QStringList m_messages;
+    std::function<void()> m_onMessage;
+};

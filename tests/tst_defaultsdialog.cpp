@@ -1,0 +1,126 @@
+#include "FR0020DF.h"
+#include "FormTesting.h"
+#include "TestFiles.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+// The defaults dialog: its layout, OK storing the defaults without closing,
+// the main window reloading them afterwards, and a profile it cannot write.
+class TestDefaultsDialog : public FormTestCase
+{
+    Q_OBJECT
+
+private slots:
+    void defaultsDialogLayout();
+    void defaultsOkStoresAndStaysOpen();
+    void defaultsReloadAfterCancel();
+    void defaultsReadOnlyProfile();
+};
+
+void TestDefaultsDialog::defaultsDialogLayout()
+{
+    openMain();
+    m_main->move(120, 80);
+    bool checked = false;
+    whenModal([&](QWidget *modal) {
+        QCOMPARE(modal, FrmFR0020DF);
+        QCOMPARE(modal->windowTitle(), u"ﾃﾞﾌｫﾙﾄ設定"_qs);
+        QCOMPARE(modal->size(), QSize(312, 213));
+        QCOMPARE(modal->frameGeometry().center().x() / 2, m_main->frameGeometry().center().x() / 2);
+        QCOMPARE(child<QLabel>(modal, "Label1")->text(), u"デフォルトに使用する文字列"_qs);
+        QCOMPARE(child<QLabel>(modal, "LblCompanyName")->text(), u"会社名"_qs);
+        QCOMPARE(child<QLabel>(modal, "LblLegalCopyright")->text(), u"著作権"_qs);
+        QCOMPARE(child<QPushButton>(modal, "BtnOK")->text(), u"OK(&O)"_qs);
+        QVERIFY(child<QPushButton>(modal, "BtnOK")->isDefault());
+        QCOMPARE(child<QPushButton>(modal, "BtnCancel")->text(), u"ｷｬﾝｾﾙ(&C)"_qs);
+        QCOMPARE(child<QWidget>(modal, "EdtCompanyName")->geometry(), QRect(72, 80, 233, 21));
+        QCOMPARE(child<QWidget>(modal, "BtnCancel")->geometry(), QRect(231, 172, 74, 25));
+        QCOMPARE(accessibleName(edit(modal, "EdtCompanyName")), u"会社名"_qs);
+        QCOMPARE(accessibleName(edit(modal, "EdtLegalCopyright")), u"著作権"_qs);
+        QCOMPARE(accessibleName(child<QWidget>(modal, "BtnOK")), u"OK"_qs);
+        QCOMPARE(accessibleName(child<QWidget>(modal, "BtnCancel")), u"ｷｬﾝｾﾙ"_qs);
+
+        // Tab order: company, copyright, OK, Cancel, and round again.
+        edit(modal, "EdtCompanyName")->setFocus();
+        const char *order[] = { "EdtLegalCopyright", "BtnOK", "BtnCancel", "EdtCompanyName" };
+        for (const char *name : order) {
+            pressKey(Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget()->objectName(), QLatin1String(name));
+        }
+        checked = true;
+    });
+    triggerAction(m_main.get(), "MnuDefault");
+    QVERIFY(checked);
+    QCOMPARE(FrmFR0020DF, nullptr);
+}
+
+void TestDefaultsDialog::defaultsOkStoresAndStaysOpen()
+{
+    QVERIFY(writeBytes(dirFile(u"Kestrum.ini"_qs), "; mine\r\n[OPTION]\r\nCOMPANY=old\r\n"));
+    openMain();
+    edit(m_main.get(), "EdtFileVersion")->setText(u"1.2"_qs);
+    edit(m_main.get(), "EdtCompanyName")->setText(u"typed"_qs);
+    QCOMPARE(edit(m_main.get(), "EdtCompanyName")->text(), u"typed"_qs);
+
+    whenModal([&](QWidget *modal) {
+        QCOMPARE(edit(modal, "EdtCompanyName")->text(), u"old"_qs);
+        edit(modal, "EdtCompanyName")->setText(u"株式会社ｹｽﾄﾗﾑ"_qs);
+        edit(modal, "EdtLegalCopyright")->setText(u"(C) 2026"_qs);
+        child<QPushButton>(modal, "BtnOK")->click();
+        QVERIFY(modal->isVisible());
+        child<QPushButton>(modal, "BtnOK")->click();
+        QVERIFY(modal->isVisible());
+        QCOMPARE(m_messages, QStringList({ u"保存しました。"_qs, u"保存しました。"_qs }));
+        QCOMPARE(readBytes(dirFile(u"Kestrum.ini"_qs)),
+                 QByteArray("; "
+                            "mine\r\n[OPTION]\r\nCOMPANY="
+                            "\x8A\x94\x8E\xAE\x89\xEF\x8E\xD0\xB9\xBD\xC4\xD7\xD1\r\n"
+                            "RIGHTS=(C) 2026\r\n"));
+        child<QPushButton>(modal, "BtnCancel")->click();
+        QVERIFY(!modal->isVisible());
+    });
+    triggerAction(m_main.get(), "MnuDefault");
+    QCOMPARE(edit(m_main.get(), "EdtCompanyName")->text(), u"株式会社ｹｽﾄﾗﾑ"_qs);
+    QCOMPARE(edit(m_main.get(), "EdtLegalCopyright")->text(), u"(C) 2026"_qs);
+    QCOMPARE(edit(m_main.get(), "EdtFileVersion")->text(), u"1.2"_qs);
+}
+
+void TestDefaultsDialog::defaultsReloadAfterCancel()
+{
+    openMain();
+    edit(m_main.get(), "EdtCompanyName")->setText(u"typed"_qs);
+    edit(m_main.get(), "EdtLegalCopyright")->setText(u"typed too"_qs);
+    edit(m_main.get(), "EdtInternalName")->setText(u"kept"_qs);
+    whenModal([](QWidget *modal) { child<QPushButton>(modal, "BtnCancel")->click(); });
+    triggerAction(m_main.get(), "MnuDefault");
+    QCOMPARE(edit(m_main.get(), "EdtCompanyName")->text(), QString());
+    QCOMPARE(edit(m_main.get(), "EdtLegalCopyright")->text(), QString());
+    QCOMPARE(edit(m_main.get(), "EdtInternalName")->text(), u"kept"_qs);
+    QVERIFY(!QFileInfo::exists(dirFile(u"Kestrum.ini"_qs)));
+    QVERIFY(m_messages.isEmpty());
+}
+
+void TestDefaultsDialog::defaultsReadOnlyProfile()
+{
+    const QByteArray before = "[OPTION]\r\nCOMPANY=a\r\nRIGHTS=b\r\n";
+    QVERIFY(writeBytes(dirFile(u"Kestrum.ini"_qs), before));
+    QVERIFY(QFile::setPermissions(dirFile(u"Kestrum.ini"_qs), QFileDevice::ReadOwner));
+    openMain();
+    whenModal([&](QWidget *modal) {
+        edit(modal, "EdtCompanyName")->setText(u"x"_qs);
+        child<QPushButton>(modal, "BtnOK")->click();
+        QCOMPARE(m_messages, QStringList { u"保存に失敗しました。"_qs });
+        QVERIFY(modal->isVisible());
+        edit(modal, "EdtLegalCopyright")->setText(u"©"_qs);
+        child<QPushButton>(modal, "BtnOK")->click();
+        QCOMPARE(m_messages.size(), 2);
+        QVERIFY(m_messages.last().startsWith(u"著作権 "_qs));
+    });
+    triggerAction(m_main.get(), "MnuDefault");
+    QCOMPARE(readBytes(dirFile(u"Kestrum.ini"_qs)), before);
+    QCOMPARE(edit(m_main.get(), "EdtCompanyName")->text(), u"a"_qs);
+}
+
+QTEST_MAIN(TestDefaultsDialog)
+#include "tst_defaultsdialog.moc"
