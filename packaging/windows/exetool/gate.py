@@ -4,6 +4,8 @@ of what is wrong."""
 import datetime
 import os
 import re
+import struct
+import time
 
 import pe
 
@@ -16,75 +18,87 @@ COMMON_NAMES = {"root", "user", "admin", "build", "builder", "runner", "test", "
                 "guest", "docker", "localhost", "local", "kestrum"}
 
 
-def check(data, delay_loaded, known_dlls, machine=None, link_map=None):
+def check(data, delay_loaded, known_dlls, machine=None, link_map=None, only=None):
     """The failures of executable `data`: `delay_loaded` is the list of DLLs
     the build declares loaded on first use, `known_dlls` Windows' KnownDLLs,
     `machine` the paths and names of the machine that built it and
-    `link_map` its link's map, if at hand."""
+    `link_map` its link's map, if at hand; `only` the CHECKS to run, by name."""
+    if set(only or ()) - set(dict(CHECKS)):
+        raise ValueError(f"the gate has no check {sorted(set(only) - set(dict(CHECKS)))}")
+    failures = []
     try:
         image = pe.Image(data)
-        failures = headers(image) + tables(image, delay_loaded, known_dlls)
+        for name, test in CHECKS:
+            if only is None or name in only:
+                found = test(image, delay_loaded=delay_loaded, known_dlls=known_dlls,
+                             machine=machine, link_map=link_map)
+                failures += [f"{name}: {found}"] if isinstance(found, str) else found or []
     except pe.PeError as error:
         return [f"PE file: {error}"]
-    if machine:
-        failures += traces(data, *machine)
-    if link_map:
-        failures += stack_protector(link_map)
+    except struct.error:  # a data directory or section header past the end of the file
+        return ["PE file: its headers are cut short"]
     return failures
 
 
-def headers(image):
-    failures = []
-    for flag, name in [(pe.DYNAMIC_BASE, "ASLR (DYNAMIC_BASE)"),
-                       (pe.HIGH_ENTROPY_VA, "high-entropy ASLR (HIGH_ENTROPY_VA)"),
-                       (pe.NX_COMPAT, "DEP (NX_COMPAT)")]:
-        if not image.dll_characteristics & flag:
-            failures.append(f"{name}: the header's DllCharacteristics lack it")
-    if image.characteristics & pe.RELOCS_STRIPPED or not image.directory(pe.BASE_RELOCATION)[1]:
-        failures.append("relocation table: none, so the loader cannot move the image")
-    if image.time_stamp:
-        when = datetime.datetime.fromtimestamp(image.time_stamp, datetime.timezone.utc)
-        failures.append(f"time stamp: {image.time_stamp:#x} ({when:%Y-%m-%d %H:%M:%S} UTC), not 0")
-    computed = pe.checksum(image.data, image.checksum_offset)
-    if image.checksum != computed:
-        failures.append(f"checksum: the header says {image.checksum:#x}, the file sums to "
-                        f"{computed:#x}")
-    if image.subsystem_version != SUBSYSTEM_VERSION:
-        failures.append("subsystem: version {}.{}, not {}.{}".format(*image.subsystem_version,
-                                                                   *SUBSYSTEM_VERSION))
-    if len(image.data) % 8:
-        failures.append(f"length: {len(image.data)} bytes, not a multiple of 8, so a signature "
-                        "could not be attached and removed exactly")
-    return failures
+def lacks(flag):
+    return lambda image, **_: (not image.dll_characteristics & flag
+                               and "the header's DllCharacteristics lack it")
 
 
-def tables(image, delay_loaded, known_dlls):
-    failures = []
+def dependent_load_flags(image, **_):
     flags = image.dependent_load_flags()
-    if not image.directory(pe.LOAD_CONFIG)[0]:
-        failures.append("load configuration: the PE header points to none")
-    elif flags != pe.LOAD_LIBRARY_SEARCH_SYSTEM32:
+    # Without a load configuration there are no flags to read; "load configuration" says so.
+    if image.directory(pe.LOAD_CONFIG)[0] and flags != pe.LOAD_LIBRARY_SEARCH_SYSTEM32:
         found = "absent" if flags is None else f"{flags:#x}"
-        failures.append(f"DependentLoadFlags: {found}, not LOAD_LIBRARY_SEARCH_SYSTEM32 "
-                        f"({pe.LOAD_LIBRARY_SEARCH_SYSTEM32:#x})")
+        return f"{found}, not LOAD_LIBRARY_SEARCH_SYSTEM32 ({pe.LOAD_LIBRARY_SEARCH_SYSTEM32:#x})"
 
+
+def delay_import_table(image, delay_loaded, **_):
     lazy = {dll_stem(name) for name in image.delay_imports()}
     declared = {dll_stem(name) for name in delay_loaded}
     if not image.directory(pe.DELAY_IMPORT)[0]:
-        failures.append("delay-import table: the PE header points to none")
-    elif lazy != declared:
-        extra = ", ".join(sorted(lazy - declared)) or "none"
-        missing = ", ".join(sorted(declared - lazy)) or "none"
-        failures.append(f"delay-import table: not the declared list (also loaded on first use: "
-                        f"{extra}; declared but not: {missing})")
+        return "the PE header points to none"
+    if lazy != declared:
+        return "not the declared list (also loaded on first use: {}; declared but not: {})".format(
+            *(", ".join(sorted(names)) or "none" for names in (lazy - declared, declared - lazy)))
 
-    known = {dll_stem(name) for name in known_dlls}
-    for name in image.imports():
-        stem = dll_stem(name)
-        if stem not in known and not stem.startswith("api-ms-win-"):
-            failures.append(f"{name}: imported directly, but not one of Windows' KnownDLLs or an "
-                            "API set, so Windows would look for it beside the program first")
-    return failures
+
+def stack_protector(image, link_map, **_):
+    """Stack canaries leave no trace in a stripped file; the link map shows
+    whether GCC's handler of a smashed canary was linked, which it is only
+    when compiled code checks canaries."""
+    if link_map and not ("__stack_chk_fail" in link_map.symbols and any(
+            piece.origin.endswith("libssp.a(ssp.o)") for piece in link_map.pieces)):
+        return "the link took no __stack_chk_fail from libssp.a, so no code checks a stack canary"
+
+
+# Each check by the name its lines start with, in the order they are printed. A check gives what
+# is wrong after that name (a false value if nothing), or whole lines (the imports': the DLL's).
+CHECKS = [
+    ("ASLR (DYNAMIC_BASE)", lacks(pe.DYNAMIC_BASE)),
+    ("high-entropy ASLR (HIGH_ENTROPY_VA)", lacks(pe.HIGH_ENTROPY_VA)),
+    ("DEP (NX_COMPAT)", lacks(pe.NX_COMPAT)),
+    ("relocation table", lambda image, **_: (image.characteristics & pe.RELOCS_STRIPPED or not
+     image.directory(pe.BASE_RELOCATION)[1]) and "none, so the loader cannot move the image"),
+    ("time stamp", lambda image, **_: image.time_stamp and f"{image.time_stamp:#x} ("
+     f"{time.strftime('%Y-%m-%d %H:%M:%S', time.gmtime(image.time_stamp))} UTC), not 0"),
+    ("checksum", lambda image, **_: (computed := pe.checksum(image.data, image.checksum_offset))
+     != image.checksum and f"the header says {image.checksum:#x}, the file sums to {computed:#x}"),
+    ("subsystem", lambda image, **_: image.subsystem_version != SUBSYSTEM_VERSION and
+     "version {}.{}, not {}.{}".format(*image.subsystem_version, *SUBSYSTEM_VERSION)),
+    ("length", lambda image, **_: len(image.data) % 8 and f"{len(image.data)} bytes, not a "
+     "multiple of 8, so a signature could not be attached and removed exactly"),
+    ("load configuration", lambda image, **_: not image.directory(pe.LOAD_CONFIG)[0]
+     and "the PE header points to none"),
+    ("DependentLoadFlags", dependent_load_flags),
+    ("delay-import table", delay_import_table),
+    ("imports", lambda image, known_dlls, **_: [f"{name}: imported directly, but not one of "
+     "Windows' KnownDLLs or an API set, so Windows would look for it beside the program first"
+     for name in image.imports() if dll_stem(name) not in {dll_stem(dll) for dll in known_dlls}
+     and not dll_stem(name).startswith("api-ms-win-")]),
+    ("path", lambda image, machine, **_: traces(image.data, *machine) if machine else []),
+    ("stack protector", stack_protector),
+]
 
 
 def dll_stem(name):
@@ -95,15 +109,11 @@ def dll_stem(name):
 def traces(data, paths, names):
     """Where the file names one of `paths` as a whole path name, or one of
     `names` as a whole word, in 8-bit or UTF-16 text."""
-    failures = []
-    path_inside = re.compile(r"[A-Za-z0-9._~+-]")
-    word_inside = re.compile(r"[A-Za-z0-9_]")
+    path_inside, word_inside = re.compile(r"[A-Za-z0-9._~+-]"), re.compile(r"[A-Za-z0-9_]")
     needles = [(path.rstrip("/"), path_inside) for path in paths if path.strip("/")]
     needles += [(name, word_inside) for name in names]
-    for needle, inside in needles:
-        for context in whole_occurrences(data, needle, inside)[:3]:
-            failures.append(f"path: the file names {needle!r} (in {context!r})")
-    return failures
+    return [f"path: the file names {needle!r} (in {context!r})" for needle, inside in needles
+            for context in whole_occurrences(data, needle, inside)[:3]]
 
 
 def whole_occurrences(data, needle, inside):
@@ -142,13 +152,3 @@ def _user():
     import pwd
     return pwd.getpwuid(os.getuid()).pw_name
 
-
-def stack_protector(link_map):
-    """Stack canaries leave no trace in a stripped file; the link map shows
-    whether GCC's handler of a smashed canary was linked, which it is only
-    when compiled code checks canaries."""
-    linked = any(piece.origin.endswith("libssp.a(ssp.o)") for piece in link_map.pieces)
-    if linked and "__stack_chk_fail" in link_map.symbols:
-        return []
-    return ["stack protector: the link took no __stack_chk_fail from libssp.a, so no code checks "
-            "a stack canary"]

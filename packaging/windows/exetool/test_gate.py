@@ -9,10 +9,33 @@ DELAY_LOADED = ["uxtheme"]
 KNOWN = ["kernel32.dll", "user32.dll"]
 MACHINE = (["/home/someone/src/kestrum"], ["someone-laptop"])
 
+# Each row: the name the gate prints, and what spoils a sound executable so.
+SPOILT = [
+    ("ASLR (DYNAMIC_BASE)", dict(dll_characteristics=pe.HIGH_ENTROPY_VA | pe.NX_COMPAT)),
+    ("high-entropy ASLR (HIGH_ENTROPY_VA)", dict(dll_characteristics=pe.DYNAMIC_BASE
+                                                 | pe.NX_COMPAT)),
+    ("DEP (NX_COMPAT)", dict(dll_characteristics=pe.HIGH_ENTROPY_VA | pe.DYNAMIC_BASE)),
+    ("relocation table", dict(relocations=False)),
+    ("load configuration", dict(point_to_config=False)),
+    ("DependentLoadFlags", dict(dependent_load_flags=0)),
+    ("delay-import table", dict(point_to_delay_table=False)),
+    ("delay-import table", dict(delay_imports=[("UxTheme.dll", "OpenThemeData"),
+                                                ("dwmapi.dll", "DwmFlush")])),
+    ("delay-import table", dict(delay_imports=[("WINMM.dll", "timeGetTime")])),
+    ("time stamp", dict(time_stamp=1767225600)),
+    ("checksum", dict(wrong_checksum=True)),
+    ("subsystem", dict(subsystem_version=(6, 0))),
+    ("UxTheme.dll", dict(imports=[("KERNEL32.dll", "GetLastError"),
+                                  ("UxTheme.dll", "OpenThemeData")])),
+    ("path", dict(text=b"C:/x;/home/someone/src/kestrum/app/main.cpp\0")),
+    ("path", dict(text="built on someone-laptop".encode("utf-16-le"))),
+    ("length", dict(extra=b"\0" * 14)),
+]
 
-def failures(executable, link_map=None):
+
+def failures(executable, link_map=None, only=None):
     return gate.check(executable.build(), DELAY_LOADED, KNOWN, MACHINE,
-                      linkmap.LinkMap(link_map or executable.link_map()))
+                      linkmap.LinkMap(link_map or executable.link_map()), only)
 
 
 class Gate(unittest.TestCase):
@@ -20,28 +43,7 @@ class Gate(unittest.TestCase):
         self.assertEqual(failures(crafted.Crafted()), [])
 
     def test_each_missing_protection_is_named(self):
-        spoilt = [
-            ("ASLR (DYNAMIC_BASE)", dict(dll_characteristics=pe.HIGH_ENTROPY_VA | pe.NX_COMPAT)),
-            ("high-entropy ASLR (HIGH_ENTROPY_VA)", dict(dll_characteristics=pe.DYNAMIC_BASE
-                                                         | pe.NX_COMPAT)),
-            ("DEP (NX_COMPAT)", dict(dll_characteristics=pe.HIGH_ENTROPY_VA | pe.DYNAMIC_BASE)),
-            ("relocation table", dict(relocations=False)),
-            ("load configuration", dict(point_to_config=False)),
-            ("DependentLoadFlags", dict(dependent_load_flags=0)),
-            ("delay-import table", dict(point_to_delay_table=False)),
-            ("delay-import table", dict(delay_imports=[("UxTheme.dll", "OpenThemeData"),
-                                                        ("dwmapi.dll", "DwmFlush")])),
-            ("delay-import table", dict(delay_imports=[("WINMM.dll", "timeGetTime")])),
-            ("time stamp", dict(time_stamp=1767225600)),
-            ("checksum", dict(wrong_checksum=True)),
-            ("subsystem", dict(subsystem_version=(6, 0))),
-            ("UxTheme.dll", dict(imports=[("KERNEL32.dll", "GetLastError"),
-                                          ("UxTheme.dll", "OpenThemeData")])),
-            ("path", dict(text=b"C:/x;/home/someone/src/kestrum/app/main.cpp\0")),
-            ("path", dict(text="built on someone-laptop".encode("utf-16-le"))),
-            ("length", dict(extra=b"\0" * 14)),
-        ]
-        for name, change in spoilt:
+        for name, change in SPOILT:
             with self.subTest(name, **{k: str(v)[:40] for k, v in change.items()}):
                 found = failures(crafted.Crafted(**change))
                 self.assertTrue(found and all(line.startswith(name) for line in found), found)
@@ -56,8 +58,25 @@ class Gate(unittest.TestCase):
         found = failures(executable, executable.link_map(stack_protector=False))
         self.assertEqual([line.split(":")[0] for line in found], ["stack protector"])
 
+    def test_each_check_runs_alone_by_its_name(self):
+        for name, change in SPOILT:
+            with self.subTest(name, **{k: str(v)[:40] for k, v in change.items()}):
+                executable = crafted.Crafted(**change)
+                alone = {check: failures(executable, only=[check]) for check, _ in gate.CHECKS}
+                found = [check for check, lines in alone.items() if lines]
+                self.assertEqual(found, ["imports" if name.endswith(".dll") else name])
+                self.assertEqual(alone[found[0]], failures(executable))
+        self.assertEqual(failures(crafted.Crafted(), only=[]), [])
+        with self.assertRaises(ValueError):
+            failures(crafted.Crafted(), only=["ASLR"])
+
     def test_a_file_that_is_no_executable_is_one_failure(self):
-        self.assertEqual(gate.check(b"MZ" + bytes(100), [], []), ["PE file: not a PE file"])
+        sound = crafted.Crafted().build()
+        for data, failure in [(b"MZ" + bytes(100), "not a PE file"),
+                              (sound[:0x100], "its headers are cut short"),  # in the directories
+                              (sound[:0x150], "its headers are cut short")]:  # in a section header
+            with self.subTest(failure, length=len(data)):
+                self.assertEqual(gate.check(data, [], []), [f"PE file: {failure}"])
 
 
 if __name__ == "__main__":
