@@ -20,10 +20,15 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # from its static archive, so no libssp-0.dll is needed.
 set(CMAKE_C_FLAGS_INIT "-fstack-protector-strong")
 set(CMAKE_CXX_FLAGS_INIT "-fstack-protector-strong")
+# Each function and each object in a section of its own, so that the link
+# (--gc-sections) can leave out what nothing refers to.
+string(APPEND CMAKE_C_FLAGS_INIT " -ffunction-sections -fdata-sections")
+string(APPEND CMAKE_CXX_FLAGS_INIT " -ffunction-sections -fdata-sections")
 
 # One self-contained executable: the C and C++ runtimes and winpthreads are
 # linked in, so only Windows' own DLLs are needed.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++ -fstack-protector-strong")
+set(CMAKE_EXE_LINKER_FLAGS_INIT
+    "-static -static-libgcc -static-libstdc++ -fstack-protector-strong -Wl,--gc-sections")
 
 find_program(KESTRUM_WINE NAMES wine)
 if(KESTRUM_WINE)

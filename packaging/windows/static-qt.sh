@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Makes sure a static Qt for Windows (Core, Gui, Widgets, Test; mingw-w64) is
 # in the cache and prints its prefix. It is built once from Debian's own
-# source package of the Qt the machine has (about 10 minutes on two cores) and
-# reused while this recipe, the toolchain file, the notices collector
-# (exetool/qtsource.py) and the versions of the packages marked "qt" in
-# packages.txt are the same; any change to them builds a new Qt from scratch. A half-built Qt is never used: the prefix
-# gets its stamp last.
+# source package of the Qt the machine has (about half an hour on two cores)
+# and reused while this recipe, its source patch (qt.patch), the toolchain
+# file, the notices collector (exetool/qtsource.py) and the versions of the
+# packages marked "qt" in packages.txt are the same; any change to them builds
+# a new Qt from scratch. A half-built Qt is never used: the prefix gets its
+# stamp last.
 #
 # The build is reproducible: the same Qt version and recipe give the same
 # libraries whoever builds them, wherever (the paths of the build are mapped
@@ -33,7 +34,9 @@ options=(-static -static-runtime -release
          -no-feature-tabletevent -no-feature-direct2d
          -no-feature-network -no-feature-sql -no-feature-xml -no-feature-concurrent
          -no-feature-printsupport
-         -no-zstd -no-libjpeg -qt-zlib -qt-libpng -qt-pcre -qt-doubleconversion
+         -no-zstd -no-libjpeg -qt-zlib -qt-libpng -qt-doubleconversion
+         # Regular expressions and PCRE2: Kestrum matches no pattern.
+         -no-pcre -no-feature-regularexpression
          # Windows draws and shapes text itself (GDI and DirectWrite).
          -no-freetype -no-harfbuzz
          # Qt Core: the MIME database, XML, file watching, proxy models,
@@ -64,10 +67,6 @@ options=(-static -static-runtime -release
          -no-feature-keysequenceedit -no-feature-commandlinkbutton -no-feature-splashscreen
          -no-feature-dial
          -nomake examples -nomake tests)
-# With Direct2D off, QtGui leaves out the DirectWrite font database, but the
-# platform plugin still refers to it whenever DirectWrite 3 is on.
-patch='s/^#if QT_CONFIG(directwrite3)$/#if QT_CONFIG(directwrite3) \&\& QT_CONFIG(direct2d)/'
-patched=src/plugins/platforms/windows/qwindowsintegration.cpp
 
 version=$(dpkg-query -W -f='${Version}' qt6-base-dev-tools)
 upstream=${version%%+*}
@@ -75,7 +74,8 @@ cache=${XDG_CACHE_HOME:-$HOME/.cache}/kestrum
 prefix=$cache/qt-$upstream-mingw-static
 mapfile -t toolchain < <(sed -n 's/^\([a-z0-9][^ #]*\) *qt$/\1/p' "$here/packages.txt")
 recipe=$( (dpkg-query -W -f='${Package} ${Version}\n' "${toolchain[@]}"
-           cat "$0" "$here/mingw-w64.cmake" "$here/exetool/qtsource.py") | sha256sum | cut -c1-16)
+           cat "$0" "$here/qt.patch" "$here/mingw-w64.cmake" "$here/exetool/qtsource.py") \
+         | sha256sum | cut -c1-16)
 
 if [ "$(cat "$prefix/recipe" 2>/dev/null)" = "$recipe" ]; then
     echo "$prefix"
@@ -90,7 +90,7 @@ fail() {
 }
 exec 3>&1 # the prefix is the only thing printed on stdout
 exec 1>&2
-echo "Building Qt $version for Windows into $prefix (once; about 10 minutes)"
+echo "Building Qt $version for Windows into $prefix (once; about half an hour)"
 rm -rf "$work" "$prefix" "$prefix.partial"
 mkdir -p "$work/apt/lists/partial" "$work/apt/archives/partial" "$work/apt/sources.list.d"
 
@@ -118,9 +118,8 @@ dsc=$(apt-get "${apt[@]}" -qq --print-uris source "qt6-base=$version" 2>>"$work/
     || fail "Finding where the source of qt6-base $version came from" "see the log."
 src=$(find "$work" -mindepth 1 -maxdepth 1 -type d -name "qt6-base-$upstream*")
 [ -n "$src" ] || fail "Unpacking the source" "see the log."
-sed -i "$patch" "$src/$patched"
-grep -qxF '#if QT_CONFIG(directwrite3) && QT_CONFIG(direct2d)' "$src/$patched" \
-    || fail "Patching $patched" "the line it changes is not in this Qt; update the recipe."
+(cd "$src" && patch -p1 --forward --no-backup-if-mismatch) <"$here/qt.patch" >>"$work/log" 2>&1 \
+    || fail "Applying qt.patch" "a part of it does not fit this Qt (see the log); update the patch."
 
 # Reproducible: source and build paths are recorded as /qt/..., and every
 # time the build would record (rcc's file times, __DATE__) is the date of the
