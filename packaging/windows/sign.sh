@@ -56,7 +56,8 @@ finish() {
     local signs is
     signs=$(sed -n 's/^Current message digest *: *\([0-9A-F]*\).*/\1/p' "$work/log" | head -1)
     is=$(sed -n 's/^Calculated message digest *: *\([0-9A-F]*\).*/\1/p' "$work/log" | head -1)
-    [ -n "$signs" ] && [ -n "$is" ] || { cat "$work/log" >&2; fail "osslsigncode cannot read $4 (above)"; }
+    [ -n "$signs" ] && [ -n "$is" ] \
+        || { cat "$work/log" >&2; fail "osslsigncode cannot read $4 (above)"; }
     [ "$signs" = "$is" ] || fail "$4 is the signature of another build (another commit or" \
         "toolchain): it signs an exe whose Authenticode digest is $signs, $1's is $is"
     [ -z "${5:-}" ] || valid_now "$5"
@@ -77,7 +78,7 @@ valid_now() {
     local now cert dates
     now=$(date -u +%Y%m%d%H%M%S)
     openssl pkcs7 -print_certs -in "$work/signature.pem" -out "$work/certificates" 2>"$work/log" \
-        || { cat "$work/log" >&2; fail "openssl cannot read the certificates of the signature (above)"; }
+        || { cat "$work/log" >&2; fail "openssl cannot read the signature's certificates (above)"; }
     awk -v to="$work/certificate." '/BEGIN CERTIFICATE/ { n++ } n { print >(to n) }' \
         "$work/certificates"
     [ -e "$work/certificate.1" ] || fail "the signature made with $1 carries no certificate"

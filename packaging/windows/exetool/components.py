@@ -7,8 +7,8 @@ Which compiled files carry a bundled library's code is what qtsource.py
 collected with the Qt (the .units beside each qt_attribution.json); the link
 map says which of those files the link took. A file the link took that
 belongs to none of these stops everything: nothing unlisted may ship."""
+import collections
 import functools
-import json
 import os
 import re
 import subprocess
@@ -43,21 +43,6 @@ class ComponentError(Exception):
     pass
 
 
-@dataclass
-class Library:
-    """A library Qt bundles, as its qt_attribution.json entry describes it."""
-    entry: dict
-    folder: str  # where the files the entry names lie
-    where: str  # that folder in Qt's source, "src/3rdparty/zlib"
-
-    def get(self, key):
-        value = self.entry.get(key, "")
-        return value if isinstance(value, str) else json.dumps(value)
-
-    def files(self, key):
-        return qtsource.named_files(self.entry, key)
-
-
 @dataclass(frozen=True)
 class Package:
     """A Debian binary package and the source package it was built from."""
@@ -88,7 +73,8 @@ class Components:
     plugins: list  # "qwindows", ...
     libraries: list = field(default_factory=list)
     runtimes: list = field(default_factory=list)
-    parts: dict = field(default_factory=dict)  # each input file of the link: its component
+    # Each input file of the link: its component, a bundled library by its Id.
+    parts: dict = field(default_factory=dict)
 
     @property
     def qt_package(self):
@@ -122,24 +108,6 @@ def read_text(path):
     with open(path, encoding="utf-8") as file:
         text = file.read()
     return text.removeprefix(BOM).replace("\r\n", "\n").rstrip(" \t\n")
-
-
-def collected(notices):
-    """Each attribution file collected with the Qt: its path, its entries and
-    the "<entry> <unit>" lines of the .units beside it, in their order."""
-    try:
-        for path in qtsource.attribution_files(notices):
-            folder = os.path.dirname(path)
-            units = os.path.join(notices, folder, "qt_attribution.units")
-            if not os.path.exists(units):
-                raise ComponentError(f"{os.path.join(notices, path)} has no qt_attribution.units "
-                                     "beside it; collect the Qt's notices again")
-            lines = [(int(index), unit) for index, unit in
-                     re.findall(r"^([0-9]+) (.+)$", read_text(units), re.MULTILINE)]
-            yield path, [Library(entry, os.path.join(notices, folder), folder)
-                         for entry in qtsource.read_attribution(notices, path)], lines
-    except qtsource.CollectError as error:
-        raise ComponentError(f"{notices}: {error}") from None
 
 
 def part_outside_qt(origin, qt_prefix):
@@ -197,29 +165,44 @@ def read(notices, link_map, qt_prefix=None, package_of=debian_package):
         elif plugin:
             found.parts[origin] = f"{plugin.group(1)} plugin"
             found.plugins.append(plugin.group(1))
-        else:
-            found.parts[origin] = "Qt"  # its resources, the registrations of its plugins
+        else:  # its resources, the objects that register its plugins
+            found.parts[origin] = "Qt's resources" if "/.rcc/qrc_" in origin else "Qt"
     found.modules, found.plugins = sorted(set(found.modules)), sorted(set(found.plugins))
     if "Qt Core" not in found.modules:
         raise ComponentError("the link map shows no Qt Core (libQt6Core.a) in the link")
     found.runtimes = [Runtime(name, licence, what, runtimes[name])
                       for name, _, licence, what in RUNTIME_PIECES if name in runtimes]
 
-    # A unit that carries a bundled library's code is that library's part,
-    # even where Qt compiled it into one of its modules.
-    covered, taken, owner = set(), {}, {}
-    for path, libraries, lines in collected(notices):
-        for index, unit in lines:
-            if unit not in qt:
-                continue
-            if index >= len(libraries):
-                raise ComponentError(f"{path} in {notices} has no entry {index}")
-            if not libraries[index].get("Id") or not libraries[index].get("Name"):
-                raise ComponentError(f"entry {index} of {path} in {notices} has no Id or Name")
-            owner.setdefault(unit, taken.setdefault(libraries[index].get("Id"), libraries[index]))
-        covered |= {unit for _, unit in lines}
-    for unit, library in owner.items():
-        found.parts.update((origin, library.get("Name")) for origin in qt[unit])
+    covered, taken, covering = set(), {}, {}
+    try:
+        for path, libraries, lines in qtsource.collected(notices):
+            sizes = collections.Counter(index for index, _ in lines)
+            for index, unit in lines:
+                if unit not in qt:
+                    continue
+                if index >= len(libraries):
+                    raise ComponentError(f"{path} in {notices} has no entry {index}")
+                if not libraries[index].get("Id") or not libraries[index].get("Name"):
+                    raise ComponentError(f"entry {index} of {path} in {notices} has no Id or Name")
+                library = taken.setdefault(libraries[index].get("Id"), libraries[index])
+                covering.setdefault(unit, []).append((sizes[index], library))
+            covered |= {unit for _, unit in lines}
+    except qtsource.CollectError as error:
+        raise ComponentError(f"{notices}: {error}") from None
+    # A unit the notices count for an entry may be Qt's own code that read a
+    # header of the library (or of a folder an entry covers whole). Its bytes
+    # are the library's when it is in Qt's archive of that library, when the
+    # entry names its source file, or when only entries in third-party folders
+    # cover it (a library Qt compiles into a module). The entry that covers
+    # the fewest units says most precisely whose code it is.
+    for unit, entries in covering.items():
+        entries.sort(key=lambda entry: entry[0])
+        named = [library for _, library in entries if unit in map(
+            os.path.basename, library.files("Files") + library.files("Path"))]
+        third_party = all("3rdparty" in library.where.split("/") for _, library in entries)
+        for origin in qt[unit]:
+            if named or third_party or "/libQt6Bundled" in origin:
+                found.parts[origin] = (named or [entries[0][1]])[0].get("Id")
     unlisted = sorted(os.path.basename(origin) for unit, origins in qt.items() for origin in origins
                       if unit not in covered and re.search(r"libQt6Bundled[^/]*\.a\(", origin))
     if unlisted:

@@ -8,13 +8,17 @@ Those come from the build itself: an object carries an entry's code when the
 compiler read one of the entry's files for it (ninja records every file each
 compile read), or when a resource object was made from one of them. So code
 #included into Qt's own files counts, and copies the build never compiled do
-not. The destination appears whole or not at all."""
+not. The destination appears whole or not at all.
+
+collected() reads that back for the notices and the bill of materials, so
+that this is the one module that knows the attribution files."""
 import json
 import os
 import re
 import shutil
 import subprocess
 import tempfile
+from dataclasses import dataclass
 
 SKIPPED_FOLDERS = {"tests", "examples"}
 
@@ -189,6 +193,37 @@ def collect(source, build, destination, dsc=None):
     except BaseException:
         shutil.rmtree(out, ignore_errors=True)
         raise
+
+
+@dataclass
+class Library:
+    """A library Qt bundles, as its qt_attribution.json entry describes it."""
+    entry: dict
+    folder: str  # where the files the entry names lie
+    where: str  # that folder in Qt's source, "src/3rdparty/zlib"
+
+    def get(self, key):
+        value = self.entry.get(key, "")
+        return value if isinstance(value, str) else json.dumps(value)
+
+    def files(self, key):
+        return named_files(self.entry, key)
+
+
+def collected(notices):
+    """What collect() wrote to `notices`, read back: each attribution file's
+    path, its entries and the (entry, unit) pairs of its .units, in order."""
+    for path in attribution_files(notices):
+        folder = os.path.dirname(path)
+        try:
+            with open(os.path.join(notices, folder, "qt_attribution.units"), encoding="utf-8") as file:
+                units = re.findall(r"^([0-9]+) (.+)$", file.read(), re.MULTILINE)
+        except FileNotFoundError:
+            raise CollectError(f"{path} has no qt_attribution.units beside it; collect the Qt's "
+                               "notices again") from None
+        yield path, [Library(entry, os.path.join(notices, folder), folder)
+                     for entry in read_attribution(notices, path)], \
+            [(int(index), unit) for index, unit in units]
 
 
 if __name__ == "__main__":

@@ -46,7 +46,8 @@ def agree(document, found, exe):
     """One line for each way the bill differs from `found`, what the link
     took, and from Kestrum.exe's bytes `exe`, each naming the component."""
     failures = []
-    hashes = {h["alg"]: h["content"] for h in document["metadata"]["component"].get("hashes", [])}
+    kestrum = document.get("metadata", {}).get("component", {})
+    hashes = {h["alg"]: h["content"] for h in kestrum.get("hashes", [])}
     if hashes.get("SHA-512") != hashlib.sha512(exe).hexdigest():
         failures.append("Kestrum.exe: its SHA-512 is not the one the bill gives")
     billed, parents = {}, [document]
@@ -63,3 +64,9 @@ def agree(document, found, exe):
         elif billed[name] != wanted[name]:
             failures.append(f"{name}: version {billed[name]} in the bill, {wanted[name]} as linked")
     return failures
+
+
+def check(document, found, exe):
+    """The schema's failures or, when it holds (what breaks it may lack what
+    the comparison reads), the comparison's."""
+    return validate(document) or agree(document, found, exe)

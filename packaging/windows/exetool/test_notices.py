@@ -95,17 +95,36 @@ class Notices(unittest.TestCase):
         self.assertNotIn("qimage", text)
 
     def test_each_file_the_link_took_is_one_component(self):
-        # An object of Kestrum's own named as one of a bundled library's is still Kestrum's; a
-        # unit two entries cover counts as the first one's, and both are listed.
+        # Both entries that cover png.c are listed; its bytes, in Qt's archive of the library, are
+        # those of the one that covers fewer units. Qt's own files that read a bundled library's header, or lie in a folder
+        # an entry covers whole, stay Qt's; a file an entry names is that entry's.
         with open(os.path.join(self.folder, "src/3rdparty/libpng/qt_attribution.units"), "w") as f:
-            f.write("0 png.c\n1 md4c.c\n1 png.c\n")
-        found = contents(self.folder, MAP + " .text  0x0000000140002000  0x8 md4c.c.obj\n")
+            f.write("0 png.c\n0 md4c.c\n1 png.c\n")
+        with open(os.path.join(self.folder, "src/3rdparty/zlib/qt_attribution.units"), "a") as f:
+            f.write("0 qzip.cpp\n")
+        attribution(os.path.join(self.folder, "src/corelib/tools"),
+                    {"Id": "siphash", "Name": "SipHash"},
+                    "0 png.c\n0 qgrayraster.c\n0 qstring.cpp\n0 qzip.cpp\n")
+        attribution(os.path.join(self.folder, "src/gui/painting"),
+                    {"Id": "grayraster", "Name": "Gray raster", "Path": "qgrayraster.c"},
+                    "0 qgrayraster.c\n")
+        more = ["md4c.c.obj", "/qt/lib/libQt6Core.a(qzip.cpp.obj)",
+                "/qt/lib/libQt6Gui.a(qgrayraster.c.obj)", "/qt/lib/objects-Release/Widgets_resources_1/.rcc/qrc_qstyle.cpp.obj",
+                "/qt/plugins/styles/objects-Release/QWindowsVistaStylePlugin_init/"
+                "QWindowsVistaStylePlugin_init.cpp.obj"]
+        found = contents(self.folder, MAP + "".join(f" .text  0x0000000140002000  0x8 {origin}\n"
+                                                    for origin in more))
         self.assertEqual(found.parts, {
+            "md4c.c.obj": "Kestrum",  # Kestrum's own, whatever its name
+            "/qt/lib/libQt6Core.a(qzip.cpp.obj)": "Qt Core",
+            "/qt/lib/libQt6Gui.a(qgrayraster.c.obj)": "grayraster",
+            "/qt/lib/objects-Release/Widgets_resources_1/.rcc/qrc_qstyle.cpp.obj": "Qt's resources",
+            "/qt/plugins/styles/objects-Release/QWindowsVistaStylePlugin_init/"
+            "QWindowsVistaStylePlugin_init.cpp.obj": "Qt",
             "app/CMakeFiles/Kestrum.dir/main.cpp.obj": "Kestrum",
-            "md4c.c.obj": "Kestrum",
             "/qt/lib/libQt6Core.a(qstring.cpp.obj)": "Qt Core",
             "/qt/lib/libQt6Core.a(adler32.c.obj)": "zlib",
-            "/qt/lib/libQt6BundledLibpng.a(png.c.obj)": "libpng",
+            "/qt/lib/libQt6BundledLibpng.a(png.c.obj)": "md4c",
             "/qt/plugins/platforms/libqwindows.a(qwindowsintegration.cpp.obj)": "qwindows plugin",
             "/usr/lib/gcc/x86_64-w64-mingw32/12-posix/libssp.a(ssp.o)": "libssp",
             "/usr/lib/gcc/x86_64-w64-mingw32/12-posix/../../../../x86_64-w64-mingw32/lib/"
@@ -114,27 +133,31 @@ class Notices(unittest.TestCase):
             "/build/windows/delay-load/libdwmapi.a(d000001.o)": "Windows import stubs",
             "/qt/lib/libQt6Widgets.a(qwidget.cpp.obj)": "Qt Widgets"})
         self.assertEqual([library.get("Name") for library in found.libraries],
-                         ["libpng", "MD4C", "zlib"])
+                         ["Gray raster", "libpng", "MD4C", "SipHash", "zlib"])
 
     def test_what_nothing_accounts_for_stops_it(self):
         units = os.path.join(self.folder, "src/3rdparty/libpng/qt_attribution.units")
-        pcre2 = "".join(f" .text  0x0000000140002000  0x8 /qt/lib/libQt6BundledPcre2.a(p{n}.c.obj)\n"
-                        for n in range(6))
+        pcre2 = "".join(f" .text  0x0000000140002000  0x8 /qt/lib/libQt6BundledPcre2.a(p{n}.c.obj)"
+                        "\n" for n in range(6))
         cases = [  # message, the libpng entries' units, the link map
             (r"took /qt-extra/libfoo.a\(foo.o\), which is neither Kestrum's, Qt's, a runtime's",
              "0 png.c\n", MAP + " .text  0x0000000140002000  0x8 /qt-extra/libfoo.a(foo.o)\n"),
             (r"no qt_attribution.json .* covers: libQt6BundledLibpng.a\(png.c.obj\)$", "1 md4c.c\n",
              MAP),
             (r"covers: (libQt6BundledPcre2.a\(p[0-5].c.obj\)(, |$)){6}", "0 png.c\n", MAP + pcre2),
-            (r"covers: libQt6BundledLibpng.a\(png.c.obj\), (libQt6BundledPcre2.a\(p[0-3].c.obj\), ){4}"
-             "and 2 more$", "1 md4c.c\n", MAP + pcre2),
+            (r"covers: libQt6BundledLibpng.a\(png.c.obj\), "
+             r"(libQt6BundledPcre2.a\(p[0-3].c.obj\), ){4}and 2 more$", "1 md4c.c\n", MAP + pcre2),
             (r"libpng/qt_attribution.json in .* has no entry 2", "2 png.c\n", MAP),
+            (r"libpng/qt_attribution.json has no qt_attribution.units beside it", None, MAP),
             (r"no Qt Core \(libQt6Core.a\)", "0 png.c\n", MAP.replace("libQt6Core", "libQt6Test")),
         ]
         for message, units_text, link_map in cases:
             with self.subTest(message):
-                with open(units, "w") as file:
-                    file.write(units_text)
+                if units_text is None:
+                    os.remove(units)
+                else:
+                    with open(units, "w") as file:
+                        file.write(units_text)
                 with self.assertRaisesRegex(components.ComponentError, message):
                     contents(self.folder, link_map)
 

@@ -4,7 +4,6 @@ import subprocess
 import tempfile
 import unittest
 
-import components
 import qtsource
 
 BUILD = """rule cc
@@ -62,7 +61,7 @@ class Collect(unittest.TestCase):
         # What the notices and the bill read back from it.
         self.assertEqual([(path, [(library.get("Id"), library.where, library.files("LicenseFile"))
                                   for library in libraries], lines)
-                          for path, libraries, lines in components.collected(notices)], [
+                          for path, libraries, lines in qtsource.collected(notices)], [
             ("src/3rdparty/libpng/qt_attribution.json",
              [("libpng", "src/3rdparty/libpng", []), ("x", "src/3rdparty/libpng", [])],
              [(0, "png.c"), (1, "png.c")]),

@@ -6,6 +6,7 @@ import unittest
 
 import components
 import debianstate
+import qtsource
 import sbom
 import sbomcheck
 
@@ -16,8 +17,8 @@ SOURCE = {"package": "qt6-base", "version": "6.4.2+dfsg-10", "homepage": "https:
 
 
 def found(**entry):
-    library = components.Library({"Id": "md5", "Name": "MD5", "License": "Public Domain", **entry},
-                                 "/qt/notices/src/3rdparty/md5", "src/3rdparty/md5")
+    library = qtsource.Library({"Id": "md5", "Name": "MD5", "License": "Public Domain", **entry},
+                               "/qt/notices/src/3rdparty/md5", "src/3rdparty/md5")
     return components.Components(SOURCE, ["Qt Core"], ["qwindows"], [library], [
         components.Runtime("libssp", components.GCC_EXCEPTION, "GCC's stack protector", GCC)])
 
@@ -64,17 +65,24 @@ class Bill(unittest.TestCase):
               "Qt: version 6.4.2 in the bill, 6.5.0", "Qt Core: version 6.4.2 in the bill, 6.5.0",
               "Qt Widgets: the link took it", "qwindows plugin: version 6.4.2 in the bill, 6.5.0"],
              None, other, None),
+            # The schema requires neither.
+            (["Kestrum.exe: its SHA-512"], lambda document: document.pop("metadata"), found(), None),
+            ([f"{name}: the link took it, the bill does not list it" for name in
+              ["MD5", "Qt", "Qt Core", "libssp", "qwindows plugin"]],
+             lambda document: document.pop("components"), found(), None),
         ]
         for messages, change, model, exe in spoilt:
             with self.subTest(messages[0]):
                 changed = copy.deepcopy(document)
                 (change or id)(changed)
-                failures = sbomcheck.agree(changed, model, exe or b"MZ exe")
+                failures = sbomcheck.check(changed, model, exe or b"MZ exe")
                 self.assertEqual(len(failures), len(messages), failures)
                 for failure, message in zip(failures, messages):
                     self.assertTrue(failure.startswith(message), failures)
         document["components"][1]["licenses"] = [{"license": {"id": "Public-Domain"}}]
-        self.assertIn("/components/1/licenses", " ".join(sbomcheck.validate(document)))
+        failures = sbomcheck.check(document, found(), b"")
+        self.assertIn("/components/1/licenses", " ".join(failures))
+        self.assertTrue(all(failure.startswith("schema: ") for failure in failures), failures)
 
     def test_a_library_without_a_licence_stops_the_bill(self):
         with self.assertRaisesRegex(components.ComponentError, "the licence of MD5"):

@@ -12,10 +12,10 @@ class Changes(unittest.TestCase):
     def test_what_signing_changed_is_listed(self):
         image = pe.Image(SIGNED)
         self.assertEqual(signature.changes(UNSIGNED, SIGNED), [
-            f"{image.checksum_offset:#x}: checksum, 4 bytes: {pe.Image(UNSIGNED).checksum:#010x} -> "
-            f"{image.checksum:#010x}",
-            f"{image.directory_offset(pe.SECURITY):#x}: certificate-table entry, 8 bytes: (0, 0) -> "
-            f"({len(UNSIGNED):#x}, 32)",
+            f"{image.checksum_offset:#x}: checksum, 4 bytes: "
+            f"{pe.Image(UNSIGNED).checksum:#010x} -> {image.checksum:#010x}",
+            f"{image.directory_offset(pe.SECURITY):#x}: certificate-table entry, 8 bytes: "
+            f"(0, 0) -> ({len(UNSIGNED):#x}, 32)",
             f"{len(UNSIGNED):#x}: certificate table appended, 32 bytes (a WIN_CERTIFICATE of 28 "
             f"bytes, padded to 8): {len(UNSIGNED)} -> {len(UNSIGNED) + 32} bytes",
             "no other byte differs"])
