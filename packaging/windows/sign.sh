@@ -77,10 +77,9 @@ finish() {
 valid_now() {
     local now cert dates
     now=$(date -u +%Y%m%d%H%M%S)
-    openssl pkcs7 -print_certs -in "$work/signature.pem" -out "$work/certificates" 2>"$work/log" \
-        || { cat "$work/log" >&2; fail "openssl cannot read the signature's certificates (above)"; }
-    awk -v to="$work/certificate." '/BEGIN CERTIFICATE/ { n++ } n { print >(to n) }' \
-        "$work/certificates"
+    openssl pkcs7 -print_certs -in "$work/signature.pem" \
+        | awk -v to="$work/certificate." '/BEGIN CERTIFICATE/ { n++ } n { print >(to n) }' \
+        || fail "openssl cannot read the signature's certificates (above)"
     [ -e "$work/certificate.1" ] || fail "the signature made with $1 carries no certificate"
     for cert in "$work"/certificate.*; do
         mapfile -t dates < <(openssl x509 -in "$cert" -noout -subject -startdate -enddate \
