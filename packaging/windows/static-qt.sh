@@ -34,9 +34,7 @@ options=(-static -static-runtime -release
          -no-feature-tabletevent -no-feature-direct2d
          -no-feature-network -no-feature-sql -no-feature-xml -no-feature-concurrent
          -no-feature-printsupport
-         -no-zstd -no-libjpeg -qt-zlib -qt-libpng -qt-doubleconversion
-         # Regular expressions and PCRE2: Kestrum matches no pattern.
-         -no-pcre -no-feature-regularexpression
+         -no-zstd -no-libjpeg -qt-zlib -qt-libpng -qt-pcre -qt-doubleconversion
          # Windows draws and shapes text itself (GDI and DirectWrite).
          -no-freetype -no-harfbuzz
          # Qt Core: the MIME database, XML, file watching, proxy models,

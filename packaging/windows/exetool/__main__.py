@@ -10,8 +10,9 @@
   check-sbom SBOM EXE QT_NOTICES MAP
                            the bill against its schema, the exe and what the
                            link took
-  package-state PACKAGE... the date of the state of Debian's archive the
-                           installed versions come from
+  package-state PACKAGES   BUILDINFO.txt's account of the packages listed in
+                           PACKAGES (packages.txt): their installed versions
+                           and the state of Debian's archive they come from
   size MAP                 where the bytes of the executable go, by component
   zip OUT EPOCH NAME=FILE...
                            the download's zip
@@ -143,13 +144,13 @@ def write_zip(arguments):
 
 
 def print_package_state(arguments):
-    installed = {}
-    for package in arguments.packages:
-        run = subprocess.run(["dpkg-query", "-W", "-f=${Version}", package], capture_output=True,
-                             text=True)
-        installed[package] = run.stdout if run.returncode == 0 else "(not installed)"
-    date, why_not = debianstate.package_state(installed)
-    print(f"{date:%Y-%m-%d %H:%M:%S} UTC ({date:%Y%m%dT%H%M%SZ})" if date else f"unknown, as {why_not}")
+    with open(arguments.packages, encoding="utf-8") as file:
+        packages = [line.split()[0] for line in file if line.strip() and not line.startswith("#")]
+    installed = debianstate.installed_versions(packages)
+    state = debianstate.package_state({p: v for p, v in installed.items() if v})
+    architecture = subprocess.run(["dpkg", "--print-architecture"], capture_output=True,
+                                  text=True, check=True).stdout.strip()
+    print(debianstate.describe(installed, state, architecture), end="")
 
 
 def print_imports(arguments):
@@ -198,7 +199,7 @@ def main():
     sub.add_argument("epoch", type=int)
     sub.add_argument("members", nargs="+", metavar="NAME=FILE")
     command("imports", print_imports, "exe")
-    command("package-state", print_package_state).add_argument("packages", nargs="+")
+    command("package-state", print_package_state, "packages")
     command("signed", print_changes, "unsigned", "signed").add_argument(
         "--as", dest="name", help="the name to print for the file")
 

@@ -106,8 +106,8 @@ class PackageState(unittest.TestCase):
                             ("bookworm-updates", "Tue, 08 Dec 2026 02:12:27 UTC")]:
             with open(f"{lists}/deb.example_debian_dists_{suite}_InRelease", "w") as file:
                 file.write(f"Origin: Debian\nDate: {date}\n")
-        held = {("a", "1"): ["bookworm", "bookworm-security"], ("b", "2"): ["bookworm"],
-                ("c", "3"): ["bookworm-updates"]}
+        held = {("a", "1"): ["bookworm/main", "bookworm-security/main"],
+                ("b", "2"): ["bookworm/main"], ("c", "3"): ["bookworm-updates/contrib"]}
 
         def state(*packages):
             return debianstate.package_state(
@@ -115,10 +115,20 @@ class PackageState(unittest.TestCase):
                 lambda package, version: [("http://deb.example/debian", suite)
                                           for suite in held.get((package, version), [])])
         july = datetime.datetime(2026, 7, 11, 10, 16, 37, tzinfo=datetime.timezone.utc)
-        self.assertEqual(state(("a", "1"), ("b", "2")), (july, ""))
-        self.assertEqual(state(("a", "1"), ("c", "3"))[0].day, 8)
-        self.assertEqual(state(("b", "9")), (None, "b 9 is in none of apt's package lists"))
-
+        self.assertEqual(state(("a", "1"), ("b", "2")),
+                         debianstate.State(july, ["bookworm main of debian"], []))
+        both = state(("a", "1"), ("c", "3"))
+        self.assertEqual((both.date.day, both.suites),
+                         (8, ["bookworm main of debian", "bookworm-updates contrib of debian"]))
+        # A backport, or a package from elsewhere, is named, and the rest still dated.
+        self.assertEqual(state(("b", "2"), ("z", "9")),
+                         debianstate.State(july, ["bookworm main of debian"], ["z 9"]))
+        text = debianstate.describe({"b": "2", "z": "9", "y": None}, state(("b", "2"), ("z", "9")),
+                                    "amd64")
+        self.assertIn("    y" + " " * 38 + "(not installed)\n", text)
+        self.assertIn("20260711T101637Z", text)
+        self.assertIn("in bookworm main of debian.", text.replace("\n", " "))
+        self.assertIn("z 9 is in none of apt's package lists", text.replace("\n", " "))
 
 if __name__ == "__main__":
     unittest.main()
