@@ -168,8 +168,10 @@ if [ -n "$git" ]; then
     if [ -n "$changed" ]; then
         # The work tree as a commit of its own, in objects and an index kept
         # apart from the repository's.
+        objects=$(git rev-parse --path-format=absolute --git-path objects)
+        mkdir "$work/objects"
         export GIT_INDEX_FILE=$work/index GIT_OBJECT_DIRECTORY=$work/objects
-        export GIT_ALTERNATE_OBJECT_DIRECTORIES=$(git rev-parse --path-format=absolute --git-path objects)
+        export GIT_ALTERNATE_OBJECT_DIRECTORIES=$objects
         git read-tree HEAD && git add -A
         filled=$(printf '%s\n%s\n%s\n' "$commit" "$commit_time" "$changed" | git hash-object -w --stdin)
         git update-index --cacheinfo "100644,$filled,packaging/windows/archived-commit"
