@@ -15,6 +15,10 @@
 # KnownDLL, which neither imports VERSION nor searches the program's folder;
 # there only the program's own imports could take them, and the release
 # gate's check of the import tables covers those.
+#
+# Wine applies neither DependentLoadFlags nor the KnownDLLs, so this test
+# cannot show those two at work; the release gate's checks of the headers
+# stand in for them.
 # Usage: plant-dlls.sh <Kestrum.exe> <folder>...
 set -euo pipefail
 exe=$1

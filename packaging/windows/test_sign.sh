@@ -11,6 +11,10 @@
 # finds the signature, finds none on the unsigned exe and a bad digest on a
 # tampered one; SHA256SUMS is signed with a throwaway OpenPGP key. Leaves the
 # signed exe as OUT_DIR/Kestrum.exe for the end-to-end test.
+#
+# What Windows makes of a real certificate (whether it trusts it, a revoked
+# one, SmartScreen's and Smart App Control's verdicts) Wine cannot show; that
+# is checked by hand on Windows with each release.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd -P)
 exe=$(realpath "$1")

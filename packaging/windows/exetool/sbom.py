@@ -20,6 +20,11 @@ import uuid
 from components import ComponentError
 
 QT_LICENCE = "LGPL-3.0-only"
+# CycloneDX's schemas as CycloneDX's JavaScript library (version 10.3.0, Apache
+# 2.0: cyclonedx/LICENSE and cyclonedx/NOTICE) ships them for offline use: the
+# official 1.6 schema with the changes that library lists (the files'
+# references to each other renamed, "version" not required, an unknown
+# "format" dropped). Its SPDX list also gives the bill its licence ids.
 SCHEMAS = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "cyclonedx")
 
 

@@ -9,6 +9,10 @@ import pe
 
 WIN_CERTIFICATE_HEADER = 8  # dwLength, wRevision, wCertificateType
 
+# In Kestrum.exe, whose PE header ld puts at 0x80, the checksum is the 4 bytes
+# at 0xd8 and the certificate-table entry the 8 at 0x128; the table goes at the
+# unsigned file's old end, which the fix-up made a multiple of 8.
+
 
 class SignatureError(Exception):
     pass
