@@ -10,7 +10,8 @@
 # give the same zip, bill, signature and checksums, and unless the release
 # packed the very Kestrum.exe that build/windows holds: bytes appended to
 # that one meanwhile must not reach the zip (they are taken off again however
-# this ends). Where two files differ, diffoscope says how.
+# this ends). A release already in build/release is put back at the end.
+# Where two files differ, diffoscope says how.
 #
 # --elsewhere: the second release is also run by another user (a temporary
 # one, when run as root) with another home, so with a static Qt of its own
@@ -33,7 +34,7 @@ fail() {
 
 version=$(sed -n 's/^project(Kestrum VERSION \([0-9][0-9.]*\)[ )].*/\1/p' CMakeLists.txt)
 dev=build/windows/Kestrum.exe
-[ -f "$dev" ] || scripts/windows
+scripts/windows >/dev/null
 qt=$(packaging/windows/static-qt.sh)
 
 # ld lays out some tables in the order of its input files' full names, so the
@@ -46,11 +47,14 @@ chmod 755 "$work"
 user=
 cleanup() {
     [ ! -e "$work/dev.exe" ] || mv "$work/dev.exe" "$dev"
+    # A real release made before stays; the one signed with throwaway keys goes.
+    if [ -e "$work/kept-release" ]; then rm -rf build/release && mv "$work/kept-release" build/release; fi
     [ -z "$user" ] || userdel "$user" 2>/dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM HUP
+[ ! -e build/release ] || mv build/release "$work/kept-release"
 cp -p "$dev" "$work/dev.exe"
 printf 'edited by hand' >>"$dev"
 
