@@ -48,7 +48,8 @@ user=
 cleanup() {
     [ ! -e "$work/dev.exe" ] || mv "$work/dev.exe" "$dev"
     # A real release made before stays; the one signed with throwaway keys goes.
-    if [ -e "$work/kept-release" ]; then rm -rf build/release && mv "$work/kept-release" build/release; fi
+    rm -rf build/release
+    [ ! -e "$work/kept-release" ] || mv "$work/kept-release" build/release
     [ -z "$user" ] || userdel "$user" 2>/dev/null || true
     rm -rf "$work"
 }
