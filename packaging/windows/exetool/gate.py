@@ -3,6 +3,7 @@ file itself. Each check that fails gives one line, starting with the name
 of what is wrong."""
 import datetime
 import os
+import pwd
 import re
 import struct
 import time
@@ -102,8 +103,7 @@ CHECKS = [
 
 
 def dll_stem(name):
-    name = name.lower()
-    return name[:-4] if name.endswith(".dll") else name
+    return name.lower().removesuffix(".dll")
 
 
 def traces(data, paths, names):
@@ -142,13 +142,8 @@ def this_machine(root, extra_paths=()):
              *(os.path.realpath(path) for path in extra_paths)}
     today = datetime.date.today()
     names = {today.strftime("%b ") + f"{today.day:2} " + today.strftime("%Y"), today.isoformat()}
-    for name in (os.environ.get("USER") or _user(), os.uname().nodename):
+    user = os.environ.get("USER") or pwd.getpwuid(os.getuid()).pw_name
+    for name in (user, os.uname().nodename):
         if name and len(name) > 3 and name.lower() not in COMMON_NAMES:
             names.add(name)
     return sorted(paths), sorted(names)
-
-
-def _user():
-    import pwd
-    return pwd.getpwuid(os.getuid()).pw_name
-
