@@ -37,30 +37,22 @@ class LinkMap:
         heading = None  # an output section whose address and size are on the next line
         named = False  # an input section whose address and size are on the next line
         for line in lines[start + 1:]:
-            symbol = SYMBOL.fullmatch(line)
-            if symbol:
+            if symbol := SYMBOL.fullmatch(line):
                 self.symbols[symbol.group(2)] = int(symbol.group(1), 16)
-                continue
-            section = OUTPUT_SECTION.fullmatch(line)
-            if section:
-                output = section.group(1)
-                heading = None if section.group(2) else output
-                if section.group(2):
-                    self.section_sizes[output] = int(section.group(2), 16)
-                continue
-            size = SIZE_ONLY.fullmatch(line)
-            if heading and size:
+            elif section := OUTPUT_SECTION.fullmatch(line):
+                output, size = section.groups()
+                heading = None if size else output
+                if size:
+                    self.section_sizes[output] = int(size, 16)
+            elif heading and (size := SIZE_ONLY.fullmatch(line)):
                 self.section_sizes[heading] = int(size.group(1), 16)
                 heading = None
-                continue
-            heading = None
-            if INPUT_NAME.fullmatch(line):
-                named = True
-                continue
-            piece = INPUT.fullmatch(line)
-            if piece and (piece.group(1) or named) and output and int(piece.group(2), 16):
-                self.pieces.append(Piece(output, int(piece.group(2), 16), piece.group(3)))
-            named = False
+            else:
+                heading = None
+                piece = INPUT.fullmatch(line)
+                if piece and (piece.group(1) or named) and output and int(piece.group(2), 16):
+                    self.pieces.append(Piece(output, int(piece.group(2), 16), piece.group(3)))
+                named = bool(INPUT_NAME.fullmatch(line))
 
     def address(self, name, what):
         if name not in self.symbols:
@@ -81,6 +73,4 @@ def archive_member(origin):
     """("libQt6Core.a", "qstring.cpp.obj") for "/x/libQt6Core.a(qstring.cpp.obj)";
     (None, "main.cpp.obj") for an object linked by itself."""
     match = re.search(r"([^/\\]+)\(([^()]+)\)$", origin)
-    if match:
-        return match.group(1), match.group(2)
-    return None, re.split(r"[/\\]", origin)[-1]
+    return match.groups() if match else (None, re.split(r"[/\\]", origin)[-1])
