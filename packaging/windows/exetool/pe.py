@@ -84,18 +84,23 @@ class Image:
             raise PeError(f"the name at {rva:#x} has no end")
         return self.data[start:end].decode("latin-1")
 
-    def imports(self):
-        """The names of the DLLs the loader loads with the program."""
-        return [self.c_string(descriptor[3])
-                for descriptor in self._table(IMPORT, IMPORT_DESCRIPTOR, "<5I")]
+    def imports(self, delayed=False):
+        """The names of the DLLs the loader loads with the program or, `delayed`,
+        on the first call into them."""
+        return [dll for dll, _ in self._dlls(delayed)]
 
     def delay_imports(self):
-        """The names of the DLLs loaded on the first call into them."""
-        names = []
-        for attributes, name, *_ in self._table(DELAY_IMPORT, DELAY_DESCRIPTOR, "<8I"):
-            # Descriptors of the oldest form hold addresses, not RVAs.
-            names.append(self.c_string(name if attributes & 1 else name - self.image_base))
-        return names
+        return self.imports(delayed=True)
+
+    def _dlls(self, delayed):
+        """(name, where its function names are) of each DLL it imports."""
+        if not delayed:
+            for names, _, _, name, thunks in self._table(IMPORT, IMPORT_DESCRIPTOR, "<5I"):
+                yield self.c_string(name), names or thunks
+            return
+        for attributes, name, _, _, names, *_ in self._table(DELAY_IMPORT, DELAY_DESCRIPTOR, "<8I"):
+            base = 0 if attributes & 1 else self.image_base  # the oldest form holds addresses
+            yield self.c_string(name - base), names - base
 
     def export_name_rva(self):
         """Where the export table names the module, or None without one."""
@@ -105,16 +110,8 @@ class Image:
     def imported_functions(self):
         """(DLL, function) for every function imported by name, directly or
         on first use; functions imported by number are left out."""
-        found = []
-        for descriptor in self._table(IMPORT, IMPORT_DESCRIPTOR, "<5I"):
-            dll = self.c_string(descriptor[3])
-            found += [(dll, name) for name in self._names(descriptor[0] or descriptor[4])]
-        for attributes, name, _, _, names, *_ in self._table(DELAY_IMPORT, DELAY_DESCRIPTOR,
-                                                             "<8I"):
-            base = 0 if attributes & 1 else self.image_base
-            dll = self.c_string(name - base)
-            found += [(dll, function) for function in self._names(names - base)]
-        return found
+        return [(dll, function) for delayed in (False, True) for dll, names in self._dlls(delayed)
+                for function in self._names(names)]
 
     def _names(self, rva):
         names = []
@@ -138,19 +135,16 @@ class Image:
             rva += entry_size
         return entries
 
-    def load_configuration(self):
-        """The load configuration's bytes, as far as its own size says."""
+    def dependent_load_flags(self):
+        """From the load configuration, as far as its own size says; None
+        where it holds none."""
         rva, size = self.directory(LOAD_CONFIG)
         if not rva:
-            return b""
-        own_size = struct.unpack("<I", self.read(rva, 4))[0]
-        return self.read(rva, min(own_size, size) if size else own_size)
-
-    def dependent_load_flags(self):
-        config = self.load_configuration()
-        if len(config) < DEPENDENT_LOAD_FLAGS_OFFSET + 2:
             return None
-        return struct.unpack_from("<H", config, DEPENDENT_LOAD_FLAGS_OFFSET)[0]
+        own_size = struct.unpack("<I", self.read(rva, 4))[0]
+        config = self.read(rva, min(own_size, size) if size else own_size)
+        if len(config) >= DEPENDENT_LOAD_FLAGS_OFFSET + 2:
+            return struct.unpack_from("<H", config, DEPENDENT_LOAD_FLAGS_OFFSET)[0]
 
 
 def checksum(data, checksum_offset):
@@ -158,8 +152,7 @@ def checksum(data, checksum_offset):
     one's-complement sum of the file with the checksum field taken as 0, plus
     the file's length."""
     words = bytes(data[:checksum_offset]) + b"\0\0\0\0" + bytes(data[checksum_offset + 4:])
-    if len(words) % 2:
-        words += b"\0"
+    words += b"\0" * (len(words) % 2)
     total = sum(struct.unpack(f"<{len(words) // 2}H", words))
     while total > 0xFFFF:
         total = (total & 0xFFFF) + (total >> 16)
