@@ -13,16 +13,13 @@ RULE = "=" * 80
 
 def wrap(text, width=78):
     """Notepad does not wrap lines unless asked to, so prose is wrapped here."""
-    lines, line = [], ""
+    lines = [""]
     for word in text.split():
-        if not line:
-            line = word
-        elif len(f"{line} {word}".encode()) > width:
-            lines.append(line)
-            line = word
+        if lines[-1] and len(f"{lines[-1]} {word}".encode()) > width:
+            lines.append(word)
         else:
-            line += " " + word
-    return "\n".join(lines + [line])
+            lines[-1] = f"{lines[-1]} {word}".lstrip()
+    return "\n".join(lines)
 
 
 def library_section(library, printed):
@@ -45,14 +42,18 @@ def library_section(library, printed):
         path = os.path.join(library.folder, file)
         if not os.path.exists(path):
             raise ComponentError(f"the notices lack {os.path.normpath(path)}, named by {name}")
-        body = read_text(path)
-        digest = hashlib.sha256(body.encode()).hexdigest()
-        if digest in printed:
-            text += f"\n{os.path.basename(file)}: the same text as for {printed[digest]} above.\n"
-        else:
-            printed[digest] = name
-            text += f"\n--- {os.path.basename(file)} ---\n\n{body}\n"
+        text += licence_text(os.path.basename(file), read_text(path), name, printed)
     return text
+
+
+def licence_text(title, body, owner, printed):
+    """A licence or copyright file's text, or, where the same text already
+    stood above, a reference to it."""
+    digest = hashlib.sha256(body.encode()).hexdigest()
+    if digest in printed:
+        return f"\n{title}: the same text as for {printed[digest]} above.\n"
+    printed[digest] = owner
+    return f"\n--- {title} ---\n\n{body}\n"
 
 
 def runtime_section(runtime, printed):
@@ -66,12 +67,8 @@ def runtime_section(runtime, printed):
     if runtime.licence == GCC_EXCEPTION:
         text += "\n" + wrap("The GCC Runtime Library Exception lets a program compiled with GCC "
                             "contain it under terms of the program's own choice.") + "\n"
-    body = read_text(f"/usr/share/doc/{package.name}/copyright")
-    digest = hashlib.sha256(body.encode()).hexdigest()
-    if digest in printed:
-        return text + f"\ncopyright: the same text as for {printed[digest]} above.\n"
-    printed[digest] = runtime.name
-    return text + f"\n--- copyright ---\n\n{body}\n"
+    return text + licence_text("copyright", read_text(f"/usr/share/doc/{package.name}/copyright"),
+                               runtime.name, printed)
 
 
 def text(found, notices, version, repository=""):
