@@ -43,10 +43,10 @@ HERE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))  # packaging/
 ROOT = os.path.dirname(os.path.dirname(HERE))
 
 
-def listed(name):
-    """The names a list file of packaging/windows holds, one a line."""
-    with open(os.path.join(HERE, name), encoding="utf-8") as file:
-        return [line.strip() for line in file if line.strip() and not line.startswith("#")]
+def listed(path):
+    """The names a list file holds, one a line, each first on its line."""
+    with open(path, encoding="utf-8") as file:
+        return [line.split()[0] for line in file if line.strip() and not line.startswith("#")]
 
 
 def replace(path, data):
@@ -71,8 +71,8 @@ def read_bytes(path):
 
 
 def run_gate(data, what, arguments):
-    failures = gate.check(data, listed("delay-loaded.txt"), listed("known-dlls.txt"),
-                          gate.this_machine(ROOT, arguments.path),
+    failures = gate.check(data, listed(f"{HERE}/delay-loaded.txt"),
+                          listed(f"{HERE}/known-dlls.txt"), gate.this_machine(ROOT, arguments.path),
                           linkmap.read(arguments.link_map) if arguments.link_map else None)
     for failure in failures:
         print(f"{what}: {failure}", file=sys.stderr)
@@ -97,8 +97,7 @@ def finish(arguments):
 
 
 def check(arguments):
-    data = read_bytes(arguments.exe)
-    if not run_gate(data, arguments.exe, arguments):
+    if not run_gate(read_bytes(arguments.exe), arguments.exe, arguments):
         sys.exit(1)
     print(f"{arguments.exe}: ASLR, DEP, relocations, load configuration, delay-loaded DLLs, "
           "imports, time stamp, checksum, subsystem, length"
@@ -117,10 +116,9 @@ def write_notices(arguments):
 
 
 def write_sbom(arguments):
-    found = linked(arguments)
-    document = sbom.bill(found, arguments.version, read_bytes(arguments.exe), arguments.epoch,
-                         sbom.debian_distro(), arguments.source_archive, arguments.repository)
-    replace(arguments.out, sbom.render(document))
+    replace(arguments.out, sbom.render(sbom.bill(
+        linked(arguments), arguments.version, read_bytes(arguments.exe), arguments.epoch,
+        sbom.debian_distro(), arguments.source_archive, arguments.repository)))
 
 
 def check_sbom(arguments):
@@ -136,17 +134,12 @@ def check_sbom(arguments):
 
 
 def write_zip(arguments):
-    members = []
-    for member in arguments.members:
-        name, _, path = member.partition("=")
-        members.append((name, read_bytes(path)))
-    archive.write(arguments.out, arguments.epoch, members)
+    archive.write(arguments.out, arguments.epoch, [(name, read_bytes(path)) for name, _, path in (
+        member.partition("=") for member in arguments.members)])
 
 
 def print_package_state(arguments):
-    with open(arguments.packages, encoding="utf-8") as file:
-        packages = [line.split()[0] for line in file if line.strip() and not line.startswith("#")]
-    installed = debianstate.installed_versions(packages)
+    installed = debianstate.installed_versions(listed(arguments.packages))
     state = debianstate.package_state({p: v for p, v in installed.items() if v})
     architecture = subprocess.run(["dpkg", "--print-architecture"], capture_output=True,
                                   text=True, check=True).stdout.strip()
@@ -164,8 +157,7 @@ def print_size(arguments):
 
 
 def print_changes(arguments):
-    unsigned, signed = read_bytes(arguments.unsigned), read_bytes(arguments.signed)
-    for line in signature.changes(unsigned, signed):
+    for line in signature.changes(read_bytes(arguments.unsigned), read_bytes(arguments.signed)):
         print(f"{arguments.name or arguments.signed}: {line}")
 
 
