@@ -17,7 +17,6 @@ from dataclasses import dataclass, field
 import linkmap
 import qtsource
 
-BOM = "\ufeff"
 GCC_EXCEPTION = "GPL-3.0-or-later WITH GCC-exception-3.1"
 MINGW_LIBRARIES = "/usr/x86_64-w64-mingw32/lib"
 KESTRUM, IMPORTS = "Kestrum", "Windows import stubs"
@@ -35,8 +34,6 @@ RUNTIME_PIECES = [
      "GCC's stack protector, which stops the program when a stack canary was overwritten"),
     ("libstdc++", r"libstdc\+\+\.a|libsupc\+\+\.a", GCC_EXCEPTION, "GCC's C++ standard library"),
 ]
-
-RUNTIMES = {name for name, *_ in RUNTIME_PIECES}
 
 
 class ComponentError(Exception):
@@ -106,14 +103,12 @@ def debian_package(path):
 def read_text(path):
     """A licence file's text: no byte-order mark, LF line ends, no blank end."""
     with open(path, encoding="utf-8") as file:
-        text = file.read()
-    return text.removeprefix(BOM).replace("\r\n", "\n").rstrip(" \t\n")
+        return file.read().removeprefix("\ufeff").replace("\r\n", "\n").rstrip(" \t\n")
 
 
-def part_outside_qt(origin, qt_prefix):
-    """The component of an input file that is not Qt's; None for Qt's. Any
-    other file stops the link's reading: nothing unlisted may ship."""
-    path = os.path.realpath(re.sub(r"\([^()]*\)$", "", origin))
+def part_outside_qt(origin, path, qt_prefix):
+    """The component of input file `origin` (at `path`, its archive's for a
+    member) that is not Qt's; None for Qt's."""
     library = re.fullmatch(r"lib\w+\.a", os.path.basename(path))
     if library and os.path.basename(os.path.dirname(path)) == "delay-load":
         return IMPORTS  # the build's own delay-load import library, named in full or not
@@ -148,21 +143,19 @@ def read(notices, link_map, qt_prefix=None, package_of=debian_package):
     qt = {}  # unit: the input files of Qt's that carry it
     runtimes = {}
     for origin in link_map.origins():
-        part = part_outside_qt(origin, qt_prefix)
-        if part in RUNTIMES:
-            runtimes.setdefault(part, package_of(
-                os.path.realpath(re.sub(r"\([^()]*\)$", "", origin))))
+        path = os.path.realpath(re.sub(r"\([^()]*\)$", "", origin))
+        part = part_outside_qt(origin, path, qt_prefix)
+        if part in {name for name, *_ in RUNTIME_PIECES}:
+            runtimes.setdefault(part, package_of(path))
         if part:
             found.parts[origin] = part
             continue
         archive, member = linkmap.archive_member(origin)
         qt.setdefault(re.sub(r"\.(obj|o)$", "", member), []).append(origin)
-        module = re.fullmatch(r"libQt6(?!Bundled)(.+)\.a", archive or "")
-        plugin = re.search(r"/plugins/[^/]+/lib([^/]+)\.a\(", origin)
-        if module:
+        if module := re.fullmatch(r"libQt6(?!Bundled)(.+)\.a", archive or ""):
             found.parts[origin] = "Qt " + module.group(1)
             found.modules.append(found.parts[origin])
-        elif plugin:
+        elif plugin := re.search(r"/plugins/[^/]+/lib([^/]+)\.a\(", origin):
             found.parts[origin] = f"{plugin.group(1)} plugin"
             found.plugins.append(plugin.group(1))
         else:  # its resources, the objects that register its plugins
