@@ -55,9 +55,8 @@ def licences(text):
     """CycloneDX's licence choice: one listed licence by its id (which the
     schema checks), anything else as an expression."""
     expression = spdx_expression(text)
-    if expression in spdx_ids():
-        return [{"license": {"id": expression}}]
-    return [{"expression": expression}]
+    return [{"license": {"id": expression}} if expression in spdx_ids() else
+            {"expression": expression}]
 
 
 def debian_purl(source, version, distro):
@@ -81,22 +80,26 @@ def library_version(library, found):
     return (version, True) if version else (found.qt_version, False)
 
 
+def component(ref, name, version, licence, purl, kind="library", **more):
+    """A component that came, as everything here, through Debian's packages."""
+    return {"type": kind, "bom-ref": ref, "name": name, "version": version,
+            "supplier": {"name": "Debian"}, "licenses": licences(licence), "purl": purl, **more}
+
+
 def qt_component(found, distro):
     """Qt as linked: its modules and plugins as parts of it."""
     purl = debian_purl(found.qt_package, found.qt_version, distro)
     source = found.qt_source
-    common = {"version": found.qt_upstream, "supplier": {"name": "Debian"},
-              "licenses": licences(QT_LICENCE), "purl": purl}
-    parts = [{"type": "library", "bom-ref": f"qt:{name}", "name": name, **common}
-             for name in qt_parts(found)]
-    return {"type": "framework", "bom-ref": "qt", "name": "Qt", **common,
-            "manufacturer": {"name": "The Qt Company"},
-            "description": f"Qt from Debian's source package {found.qt_package} "
-                           f"{found.qt_version}, linked statically",
-            "externalReferences": references(("website", source.get("homepage")),
-                                              ("vcs", source.get("vcs")),
-                                              ("source-distribution", source.get("dsc"))),
-            "components": parts}
+    return component(
+        "qt", "Qt", found.qt_upstream, QT_LICENCE, purl, "framework",
+        manufacturer={"name": "The Qt Company"},
+        description=f"Qt from Debian's source package {found.qt_package} {found.qt_version}, "
+                    "linked statically",
+        externalReferences=references(("website", source.get("homepage")),
+                                      ("vcs", source.get("vcs")),
+                                      ("source-distribution", source.get("dsc"))),
+        components=[component(f"qt:{name}", name, found.qt_upstream, QT_LICENCE, purl)
+                    for name in qt_parts(found)])
 
 
 def bundled_component(library, found, distro):
@@ -115,26 +118,21 @@ def bundled_component(library, found, distro):
         purl = f"{debian_purl(found.qt_package, found.qt_version, distro)}#{library.where}"
         description = (f"No version of its own: the copy in {library.where} of "
                        f"{found.qt_package} {found.qt_version}")
-    component = {"type": "library", "bom-ref": f"qt:{library.get('Id')}", "name": name,
-                 "version": version, "supplier": {"name": "Debian"},
-                 "licenses": licences(licence), "purl": purl, "description": description,
-                 "externalReferences": references(
-                     ("website", library.get("Homepage")),
-                     ("distribution", library.get("DownloadLocation")),
-                     ("source-distribution", found.qt_source.get("dsc")))}
-    if library.get("Copyright").strip():
-        component["copyright"] = library.get("Copyright").strip()
-    return component
+    statement = library.get("Copyright").strip()
+    return component(f"qt:{library.get('Id')}", name, version, licence, purl,
+                     description=description, externalReferences=references(
+                         ("website", library.get("Homepage")),
+                         ("distribution", library.get("DownloadLocation")),
+                         ("source-distribution", found.qt_source.get("dsc"))),
+                     **({"copyright": statement} if statement else {}))
 
 
 def runtime_component(runtime, distro):
     package = runtime.package
-    return {"type": "library", "bom-ref": f"runtime:{runtime.name}", "name": runtime.name,
-            "version": package.upstream, "supplier": {"name": "Debian"},
-            "licenses": licences(runtime.licence),
-            "purl": debian_purl(package.source, package.source_version, distro),
-            "description": f"{runtime.what}, from the Debian package {package.name} "
-                           f"{package.version}"}
+    return component(f"runtime:{runtime.name}", runtime.name, package.upstream, runtime.licence,
+                     debian_purl(package.source, package.source_version, distro),
+                     description=f"{runtime.what}, from the Debian package {package.name} "
+                                 f"{package.version}")
 
 
 def bill(found, version, exe, epoch, distro, source_archive="", repository=""):
@@ -153,8 +151,9 @@ def bill(found, version, exe, epoch, distro, source_archive="", repository=""):
     bundled = [bundled_component(library, found, distro) for library in found.libraries]
     runtimes = [runtime_component(runtime, distro) for runtime in found.runtimes]
     when = datetime.datetime.fromtimestamp(epoch, datetime.timezone.utc)
+    head = {"bomFormat": "CycloneDX", "specVersion": "1.6"}
     document = {
-        "bomFormat": "CycloneDX", "specVersion": "1.6", "version": 1,
+        "version": 1,
         "metadata": {
             "timestamp": when.strftime("%Y-%m-%dT%H:%M:%SZ"),
             "lifecycles": [{"phase": "build"}],
@@ -171,11 +170,9 @@ def bill(found, version, exe, epoch, distro, source_archive="", repository=""):
             *({"ref": c["bom-ref"]} for c in bundled + runtimes)]}
     # The same contents give the same serial number, so the bill is as
     # reproducible as what it describes.
-    canonical = json.dumps(document, sort_keys=True).encode()
+    canonical = json.dumps({**head, **document}, sort_keys=True).encode()
     serial = uuid.uuid5(uuid.NAMESPACE_URL, "kestrum-sbom:" + hashlib.sha256(canonical).hexdigest())
-    return {"bomFormat": "CycloneDX", "specVersion": "1.6", "serialNumber": serial.urn,
-            **{key: value for key, value in document.items() if key not in ("bomFormat",
-                                                                             "specVersion")}}
+    return {**head, "serialNumber": serial.urn, **document}
 
 
 def render(document):
