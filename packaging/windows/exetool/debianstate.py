@@ -8,6 +8,7 @@ The date is the newest of the Release files that hold the installed
 versions, each package counted in the oldest such file: a stable release's
 Release file changes only at its point releases, so everyone with the same
 versions gets the same date, and BUILDINFO.txt stays reproducible."""
+import contextlib
 import datetime
 import email.utils
 import os
@@ -30,26 +31,20 @@ def release_date(uri, suite, lists=LISTS):
     """The Date of the Release file apt keeps for `suite` of `uri`."""
     stem = re.sub(r"^[a-z]+://", "", uri).rstrip("/").replace("/", "_")
     for name in (f"{stem}_dists_{suite}_InRelease", f"{stem}_dists_{suite}_Release"):
-        try:
-            with open(os.path.join(lists, name), encoding="utf-8", errors="replace") as file:
-                for line in file:
-                    if line.startswith("Date:"):
-                        return email.utils.parsedate_to_datetime(line[5:].strip())
-        except FileNotFoundError:
-            continue
-    return None
+        with contextlib.suppress(FileNotFoundError), \
+                open(os.path.join(lists, name), encoding="utf-8", errors="replace") as file:
+            for line in file:
+                if line.startswith("Date:"):
+                    return email.utils.parsedate_to_datetime(line[5:].strip())
 
 
 def sources(package, version):
     """(uri, "suite/component") of every archive apt knows that holds
     `package` at `version`."""
     run = subprocess.run(["apt-cache", "madison", package], capture_output=True, text=True)
-    found = []
-    for line in run.stdout.splitlines():
-        fields = [field.strip() for field in line.split("|")]
-        if len(fields) == 3 and fields[1] == version and len(fields[2].split()) >= 2:
-            found.append(tuple(fields[2].split()[:2]))
-    return found
+    rows = [[field.strip() for field in line.split("|")] for line in run.stdout.splitlines()]
+    return [tuple(row[2].split()[:2]) for row in rows
+            if len(row) == 3 and row[1] == version and len(row[2].split()) >= 2]
 
 
 def package_state(installed, lists=LISTS, sources_of=sources):
