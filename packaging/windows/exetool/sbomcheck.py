@@ -6,10 +6,10 @@ against Kestrum.exe (its SHA-512)."""
 import hashlib
 import json
 import os
+import pathlib
 import urllib.parse
 
 import sbom
-from sbom import SCHEMAS
 
 
 def validate(document):
@@ -18,11 +18,8 @@ def validate(document):
         import jsonschema
     except ImportError:
         return ["schema: python3-jsonschema is not installed (scripts/deps test installs it)"]
-    schemas = {}
-    for name in sorted(os.listdir(SCHEMAS)):
-        if name.endswith(".schema.json"):
-            with open(os.path.join(SCHEMAS, name), encoding="utf-8") as file:
-                schemas[name] = json.load(file)
+    schemas = {name: json.loads(pathlib.Path(sbom.SCHEMAS, name).read_text(encoding="utf-8"))
+               for name in sorted(os.listdir(sbom.SCHEMAS)) if name.endswith(".schema.json")}
     bom = schemas["bom-1.6.SNAPSHOT.schema.json"]
     # The bill's schema refers to the others by file name, next to its own $id.
     store = {urllib.parse.urljoin(bom["$id"], name): schema for name, schema in schemas.items()}
