@@ -26,12 +26,9 @@ def write(path, epoch, members):
     date = time.gmtime(min(max(epoch, FIRST), LAST))[:6]
     with zipfile.ZipFile(path, "w") as archive:
         for name, data in members:
-            mode = 0o755
-            if name.endswith(".txt"):
-                mode = 0o644
-                data = windows_text(data)
+            text = name.endswith(".txt")
             info = zipfile.ZipInfo(name, date)
             info.create_system = 3  # Unix, so that the permissions below count
-            info.external_attr = (0o100000 | mode) << 16
+            info.external_attr = (0o100000 | (0o644 if text else 0o755)) << 16
             info.compress_type = zipfile.ZIP_DEFLATED
-            archive.writestr(info, data, compresslevel=9)
+            archive.writestr(info, windows_text(data) if text else data, compresslevel=9)
