@@ -1,12 +1,9 @@
-"""What the link of Kestrum.exe took, by component: Qt's modules and plugins,
-each library Qt bundles, the pieces of the mingw-w64 and GCC runtimes,
-Windows' import stubs and Kestrum's own code. The notices, the bill of
-materials, its check and the size report all read the link through this.
-
-Which compiled files carry a bundled library's code is what qtsource.py
-collected with the Qt (the .units beside each qt_attribution.json); the link
-map says which of those files the link took. A file the link took that
-belongs to none of these stops everything: nothing unlisted may ship."""
+"""What the link of Kestrum.exe took, by component, for the notices, the bill
+of materials, its check and the size report. Which compiled files carry a
+bundled library's code is what qtsource.py collected with the Qt (the .units
+beside each qt_attribution.json); the link map says which of those files the
+link took. A file the link took that belongs to no component stops
+everything: nothing unlisted may ship."""
 import collections
 import functools
 import os
@@ -40,26 +37,15 @@ class ComponentError(Exception):
     pass
 
 
-@dataclass(frozen=True)
-class Package:
+class Package(collections.namedtuple("Package", "name version source source_version")):
     """A Debian binary package and the source package it was built from."""
-    name: str
-    version: str
-    source: str
-    source_version: str
-
     @property
     def upstream(self):
         return re.sub(r"^[0-9]+:", "", self.version).split("-")[0]
 
 
-@dataclass
-class Runtime:
-    """A piece of the C or C++ runtime the link took."""
-    name: str
-    licence: str  # SPDX
-    what: str
-    package: Package
+# A piece of the C or C++ runtime the link took, its licence in SPDX.
+Runtime = collections.namedtuple("Runtime", "name licence what package")
 
 
 @dataclass
