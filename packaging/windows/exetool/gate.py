@@ -143,7 +143,6 @@ def this_machine(root, extra_paths=()):
     today = datetime.date.today()
     names = {today.strftime("%b ") + f"{today.day:2} " + today.strftime("%Y"), today.isoformat()}
     user = os.environ.get("USER") or pwd.getpwuid(os.getuid()).pw_name
-    for name in (user, os.uname().nodename):
-        if name and len(name) > 3 and name.lower() not in COMMON_NAMES:
-            names.add(name)
+    names |= {name for name in (user, os.uname().nodename)
+              if name and len(name) > 3 and name.lower() not in COMMON_NAMES}
     return sorted(paths), sorted(names)
