@@ -30,11 +30,9 @@ def library_section(library, printed):
     if library.get("Version"):
         text += f"Version: {library.get('Version')}\n"
     licence, licence_id = library.get("License"), library.get("LicenseId")
-    if not licence:
-        licence = licence_id
-    elif licence_id and licence_id != licence:
+    if licence and licence_id and licence_id != licence:
         licence += f" ({licence_id})"
-    text += f"License: {licence}\n"
+    text += f"License: {licence or licence_id}\n"
     if library.get("Copyright").strip():
         text += f"\n{library.get('Copyright').strip()}\n"
     for file in library.files("CopyrightFile") + library.files("LicenseFile") \
@@ -79,9 +77,8 @@ def text(found, notices, version, repository=""):
     listed += "".join(f"  - {runtime.name}\n" for runtime in found.runtimes)
     sections = "".join(library_section(library, printed) for library in found.libraries)
     sections += "".join(runtime_section(runtime, printed) for runtime in found.runtimes)
-    qt = ", ".join(found.modules)
-    if found.plugins:
-        qt += "; plugins: " + ", ".join(found.plugins)
+    qt = ", ".join(found.modules) + ("; plugins: " + ", ".join(found.plugins)
+                                     if found.plugins else "")
     upstream = found.qt_upstream
     about = wrap(f"Kestrum.exe is linked statically with Qt {upstream} ({qt}) and with the code "
                  "from other projects that Qt bundles and that the link put into it, so it is "
