@@ -21,7 +21,6 @@ NX_COMPAT = 0x0100
 DEPENDENT_LOAD_FLAGS_OFFSET = 0x4E
 LOAD_LIBRARY_SEARCH_SYSTEM32 = 0x800
 
-IMPORT_DESCRIPTOR = 20  # bytes of one import descriptor
 DELAY_DESCRIPTOR = 32  # bytes of one delay-import descriptor
 
 
@@ -95,10 +94,10 @@ class Image:
     def _dlls(self, delayed):
         """(name, where its function names are) of each DLL it imports."""
         if not delayed:
-            for names, _, _, name, thunks in self._table(IMPORT, IMPORT_DESCRIPTOR, "<5I"):
+            for names, _, _, name, thunks in self._table(IMPORT, "<5I"):
                 yield self.c_string(name), names or thunks
             return
-        for attributes, name, _, _, names, *_ in self._table(DELAY_IMPORT, DELAY_DESCRIPTOR, "<8I"):
+        for attributes, name, _, _, names, *_ in self._table(DELAY_IMPORT, "<8I"):
             base = 0 if attributes & 1 else self.image_base  # the oldest form holds addresses
             yield self.c_string(name - base), names - base
 
@@ -114,26 +113,19 @@ class Image:
                 for function in self._names(names)]
 
     def _names(self, rva):
-        names = []
-        while True:
-            (thunk,) = struct.unpack("<Q", self.read(rva, 8))
-            if not thunk:
-                return names
-            if not thunk >> 63:
-                names.append(self.c_string((thunk & 0x7FFFFFFF) + 2))  # after the hint
-            rva += 8
+        return [self.c_string((thunk & 0x7FFFFFFF) + 2)  # after the hint
+                for (thunk,) in self._entries(rva, "<Q") if not thunk >> 63]
 
-    def _table(self, index, entry_size, layout):
-        """The entries of a table that an all-zero entry ends."""
-        rva, size = self.directory(index)
-        entries = []
-        while rva:
-            entry = struct.unpack(layout, self.read(rva, entry_size))
-            if not any(entry):
-                break
-            entries.append(entry)
-            rva += entry_size
-        return entries
+    def _table(self, index, layout):
+        rva = self.directory(index)[0]
+        return list(self._entries(rva, layout)) if rva else []
+
+    def _entries(self, rva, layout):
+        """The entries of a table at `rva` that an all-zero entry ends."""
+        size = struct.calcsize(layout)
+        while any(entry := struct.unpack(layout, self.read(rva, size))):
+            yield entry
+            rva += size
 
     def dependent_load_flags(self):
         """From the load configuration, as far as its own size says; None
