@@ -29,9 +29,8 @@ def certificate_table(image):
 
 
 def changes(unsigned, signed):
-    """What signing changed, as lines to print: it may change the checksum
-    and the certificate-table entry and append the table, padded to 8
-    bytes, and nothing else; anything else is an error."""
+    """What signing changed, as lines to print; anything but the above, the
+    table padded to 8 bytes, is an error."""
     before, after = pe.Image(unsigned), pe.Image(signed)
     offset, size = certificate_table(after)
     if certificate_table(before) != (0, 0):
