@@ -15,8 +15,7 @@ KINDS = [".text", ".rdata", ".data", ".pdata+.xdata", ".qtmimedatabase"]
 def qt_notices(link_map):
     """The notices collected with the Qt the link took Qt Core from."""
     for origin in link_map.origins():
-        archive = re.fullmatch(r"(/.*)/lib/libQt6Core\.a\([^()]*\)", origin)
-        if archive:
+        if archive := re.fullmatch(r"(/.*)/lib/libQt6Core\.a\([^()]*\)", origin):
             return os.path.join(archive.group(1), "notices")
     raise ComponentError("the link map shows no Qt Core (libQt6Core.a) in the link")
 
