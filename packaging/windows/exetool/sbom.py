@@ -1,13 +1,8 @@
 """Kestrum's bill of materials: a CycloneDX 1.6 JSON document made from the
-same facts as THIRD-PARTY-NOTICES.txt (what the link took, components.py), so the two never
-disagree, and as reproducible as the rest of the download: it is dated at
-SOURCE_DATE_EPOCH and its serial number comes from what it describes.
-
-Everything here came through Debian's packages: Qt and the libraries it
-bundles from the source package the static Qt was built from, the runtimes
-from the mingw-w64 and GCC packages that linked them. A component whose
-version or licence is not known stops it: a bill with a gap helps nobody
-who scans it."""
+same facts as THIRD-PARTY-NOTICES.txt (what the link took, components.py), so
+the two never disagree. Everything in it came through Debian's packages. A
+component whose version or licence is not known stops it: a bill with a gap
+helps nobody who scans it."""
 import datetime
 import functools
 import hashlib
@@ -81,7 +76,7 @@ def library_version(library, found):
 
 
 def component(ref, name, version, licence, purl, kind="library", **more):
-    """A component that came, as everything here, through Debian's packages."""
+    """A component as Debian supplied it."""
     return {"type": kind, "bom-ref": ref, "name": name, "version": version,
             "supplier": {"name": "Debian"}, "licenses": licences(licence), "purl": purl, **more}
 
@@ -140,14 +135,13 @@ def bill(found, version, exe, epoch, distro, source_archive="", repository=""):
     `source_archive`: the file name of Kestrum's source archive, published
     beside the zip (SHA256SUMS gives its digest); none for a build of
     uncommitted changes."""
+    links = references(("vcs", repository), ("source-distribution", source_archive))
     kestrum = {"type": "application", "bom-ref": "kestrum", "name": "Kestrum",
                "version": version, "supplier": {"name": "Kestrum"},
                "description": "Writes a version resource script for a Windows program",
                "hashes": [{"alg": "SHA-512", "content": hashlib.sha512(exe).hexdigest()}],
-               "properties": [{"name": "kestrum:file", "value": "Kestrum.exe"}]}
-    links = references(("vcs", repository), ("source-distribution", source_archive))
-    if links:
-        kestrum["externalReferences"] = links
+               "properties": [{"name": "kestrum:file", "value": "Kestrum.exe"}],
+               **({"externalReferences": links} if links else {})}
     bundled = [bundled_component(library, found, distro) for library in found.libraries]
     runtimes = [runtime_component(runtime, distro) for runtime in found.runtimes]
     when = datetime.datetime.fromtimestamp(epoch, datetime.timezone.utc)
