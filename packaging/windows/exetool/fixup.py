@@ -1,13 +1,8 @@
-"""The post-link fix-up. GNU ld 2.40 links the load configuration and the
-delay-import descriptors but does not point the PE header at them, so that
-neither Windows nor any tool would see them:
-- the load configuration, _load_config_used, whose DependentLoadFlags limit
-  the loader's search for the DLLs the executable imports to System32;
-- the delay-import descriptors that dlltool's delay-load import libraries
-  bring (__DELAY_IMPORT_DESCRIPTOR_*), side by side and ended by an empty one,
-  kestrumDelayImportEnd.
-It also gives the export table the executable's own name (the linker names
-it after the file it wrote, which is not the one that ships), and makes the
+"""The post-link fix-up. GNU ld 2.40 links the load configuration (whose
+DependentLoadFlags keep the loader's search for imported DLLs in System32) and
+the delay-import descriptors, but does not point the PE header at them, so
+that neither Windows nor any tool would see them. It also gives the export
+table the name that ships (the linker's is the file it wrote), and makes the
 file's length a multiple of 8 and its checksum correct, so that an
 Authenticode signature can be attached and removed again exactly."""
 import struct
