@@ -1,9 +1,6 @@
 """The state of Debian's archive that the installed build tools come from,
-for BUILDINFO.txt: Debian's point releases replace package versions, and
-Debian's snapshot archive serves the archive as it was at any time, so the
-date of that state and the suites the versions came from are what get
-exactly those versions back.
-
+for BUILDINFO.txt: point releases replace versions, and the snapshot archive
+gives them back from the date of that state and the suites they came from.
 The date is the newest of the Release files that hold the installed
 versions, each package counted in the oldest such file: a stable release's
 Release file changes only at its point releases, so everyone with the same
@@ -74,12 +71,9 @@ def package_state(installed, lists=LISTS, sources_of=sources):
 
 def installed_versions(packages):
     """{package: installed version, or None}."""
-    versions = {}
-    for package in packages:
-        run = subprocess.run(["dpkg-query", "-W", "-f=${Version}", package], capture_output=True,
-                             text=True)
-        versions[package] = run.stdout if run.returncode == 0 and run.stdout else None
-    return versions
+    runs = {package: subprocess.run(["dpkg-query", "-W", "-f=${Version}", package],
+                                    capture_output=True, text=True) for package in packages}
+    return {package: run.returncode == 0 and run.stdout or None for package, run in runs.items()}
 
 
 def describe(installed, state, architecture):
