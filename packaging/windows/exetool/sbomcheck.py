@@ -1,8 +1,6 @@
-"""Checks of the bill of materials as it ships: against CycloneDX's own
-JSON schema (Debian's python3-jsonschema, offline, with the schemas in
-packaging/windows/cyclonedx/), against what the link took (the same
-components at the same versions, as components.py reads the link) and
-against Kestrum.exe (its SHA-512)."""
+"""Checks of the bill of materials as it ships: against CycloneDX's JSON
+schema (offline, with Debian's python3-jsonschema), against what the link took
+and against Kestrum.exe."""
 import hashlib
 import json
 import os
