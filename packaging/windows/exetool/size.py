@@ -1,7 +1,6 @@
-"""Where the bytes of Kestrum.exe go: the bytes each component of the link
-(components.py: Qt's modules and plugins, the libraries Qt bundles, the
-runtimes, Windows' import stubs, Kestrum's own code) puts into the file's
-sections, from the map of its link, largest first."""
+"""Where the bytes of Kestrum.exe go: what each component of the link
+(components.py) puts into the file's sections, from the map of its link,
+largest first."""
 import collections
 import os
 import re
