@@ -1,15 +1,12 @@
 """Reading the map GNU ld writes of a link (-Wl,-Map=): where it placed each
 symbol, and which pieces of which input files went into which output
 sections."""
+import collections
 import re
-from dataclasses import dataclass
 
-
-@dataclass(frozen=True)
-class Piece:
-    section: str  # the output section, ".text"
-    size: int
-    origin: str  # the input file, "libQt6Core.a(qstring.cpp.obj)" or a path
+# What an input file put into an output section (".text"): its size, and the
+# input file, "libQt6Core.a(qstring.cpp.obj)" or a path.
+Piece = collections.namedtuple("Piece", "section size origin")
 
 
 class LinkMapError(Exception):
@@ -29,10 +26,9 @@ class LinkMap:
         self.pieces = []
         self.section_sizes = {}  # output section: bytes
         lines = text.splitlines()
-        try:
-            start = lines.index("Linker script and memory map")
-        except ValueError:
-            raise LinkMapError("not a GNU ld map (no memory map in it)") from None
+        if "Linker script and memory map" not in lines:
+            raise LinkMapError("not a GNU ld map (no memory map in it)")
+        start = lines.index("Linker script and memory map")
         output = None
         heading = None  # an output section whose address and size are on the next line
         named = False  # an input section whose address and size are on the next line
