@@ -102,8 +102,6 @@ def text(found, notices, version, repository=""):
         "Unpacked on Debian 12 with the package versions its BUILDINFO.txt names, "
         "./scripts/release builds that zip again byte for byte: the archive knows its commit "
         "and the time BUILDINFO.txt gives as SOURCE_DATE_EPOCH by itself.")
-    lgpl = read_text(os.path.join(notices, "LICENSES", "LGPL-3.0-only.txt"))
-    gpl = read_text(os.path.join(notices, "LICENSES", "GPL-3.0-only.txt"))
     return f"""Third-party software in Kestrum.exe
 {RULE}
 
@@ -135,9 +133,9 @@ License: GNU Lesser General Public License v3.0 only (LGPL-3.0-only)
 
 --- LGPL-3.0-only.txt ---
 
-{lgpl}
+{read_text(os.path.join(notices, "LICENSES", "LGPL-3.0-only.txt"))}
 
 --- GPL-3.0-only.txt: the GNU General Public License v3.0, on which the LGPL v3 builds ---
 
-{gpl}
+{read_text(os.path.join(notices, "LICENSES", "GPL-3.0-only.txt"))}
 {sections}"""
