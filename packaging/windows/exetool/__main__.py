@@ -110,9 +110,8 @@ def linked(arguments):
 
 
 def write_notices(arguments):
-    text = notices.text(linked(arguments), arguments.qt_notices, arguments.version,
-                        arguments.repository)
-    replace(arguments.out, archive.windows_text(text.encode()))
+    replace(arguments.out, archive.windows_text(notices.text(
+        linked(arguments), arguments.qt_notices, arguments.version, arguments.repository).encode()))
 
 
 def write_sbom(arguments):
