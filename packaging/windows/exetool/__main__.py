@@ -121,8 +121,11 @@ def write_sbom(arguments):
 
 
 def check_sbom(arguments):
-    with open(arguments.sbom, encoding="utf-8") as file:
-        document = json.load(file)
+    try:
+        with open(arguments.sbom, encoding="utf-8") as file:
+            document = json.load(file)
+    except ValueError as error:  # not UTF-8 or not JSON, as a truncated download
+        raise components.ComponentError(f"{arguments.sbom} is not JSON: {error}") from None
     failures = sbomcheck.check(document, linked(arguments), read_bytes(arguments.exe))
     for failure in failures:
         print(f"{arguments.sbom}: {failure}", file=sys.stderr)

@@ -1,6 +1,8 @@
 import copy
 import datetime
 import os
+import subprocess
+import sys
 import tempfile
 import unittest
 
@@ -95,6 +97,23 @@ class Bill(unittest.TestCase):
                                  ("ICC License", "LicenseRef-ICC-License"),
                                  ("(MIT OR X11) and Zlib", "(MIT OR X11) AND Zlib")]:
             self.assertEqual(sbom.spdx_expression(text), expression)
+
+
+class CheckCommand(unittest.TestCase):
+    def test_a_bill_that_is_not_json_is_named_not_a_crash(self):
+        folder = tempfile.mkdtemp()
+        self.addCleanup(os.system, f"rm -rf {folder}")
+        for name, text in [("truncated", '{"bomFormat": '), ("not UTF-8", "\udcff")]:
+            with self.subTest(name):
+                path = os.path.join(folder, "bill.cdx.json")
+                with open(path, "w", encoding="utf-8", errors="surrogateescape") as file:
+                    file.write(text)
+                run = subprocess.run([sys.executable, os.path.dirname(os.path.abspath(__file__)),
+                                      "check-sbom", path, "Kestrum.exe", "notices", "Kestrum.map"],
+                                     capture_output=True, text=True)
+                self.assertEqual(run.returncode, 1)
+                self.assertTrue(run.stderr.startswith(f"exetool check-sbom: {path} is not JSON: "),
+                                run.stderr)
 
 
 class PackageState(unittest.TestCase):
