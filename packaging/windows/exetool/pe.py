@@ -2,18 +2,12 @@
 directories and the DLLs it imports, directly or on first use."""
 import struct
 
-# Indexes in the optional header's data directories.
-EXPORT = 0
-IMPORT = 1
-SECURITY = 4  # the certificate table: an Authenticode signature
-BASE_RELOCATION = 5
-LOAD_CONFIG = 10
-DELAY_IMPORT = 13
+# Indexes in the optional header's data directories; SECURITY's is the
+# certificate table, an Authenticode signature.
+EXPORT, IMPORT, SECURITY, BASE_RELOCATION, LOAD_CONFIG, DELAY_IMPORT = 0, 1, 4, 5, 10, 13
 
 RELOCS_STRIPPED = 0x0001  # COFF characteristics
-HIGH_ENTROPY_VA = 0x0020  # DLL characteristics
-DYNAMIC_BASE = 0x0040
-NX_COMPAT = 0x0100
+HIGH_ENTROPY_VA, DYNAMIC_BASE, NX_COMPAT = 0x0020, 0x0040, 0x0100  # DLL characteristics
 
 # IMAGE_LOAD_CONFIG_DIRECTORY64's DependentLoadFlags, a fact of the PE format;
 # app/windows/LoadConfiguration.cpp asserts that Windows' header agrees, and
