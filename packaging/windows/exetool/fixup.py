@@ -60,8 +60,7 @@ def fix(data, link_map, name):
 
 
 def rename(image, name):
-    rva = image.export_name_rva()
-    if rva is None:
+    if (rva := image.export_name_rva()) is None:
         return
     written = image.c_string(rva)
     if len(name) > len(written):
