@@ -78,10 +78,9 @@ def installed_versions(packages):
 
 def describe(installed, state, architecture):
     """BUILDINFO.txt's account of the packages that made the bytes."""
-    lines = [f"Built on Debian ({architecture}) with these packages:"]
-    lines += [f"    {package:38} {version or '(not installed)'}"
-              for package, version in installed.items()]
-    lines.append("")
+    lines = [f"Built on Debian ({architecture}) with these packages:",
+             *(f"    {package:38} {version or '(not installed)'}"
+               for package, version in installed.items()), ""]
     if state.date:
         lines += textwrap.wrap(
             f"Debian's archive held these versions as its Release files of "
