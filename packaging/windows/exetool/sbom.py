@@ -149,13 +149,10 @@ def bill(found, version, exe, epoch, distro, source_archive="", repository=""):
     document = {
         "version": 1,
         "metadata": {
-            "timestamp": when.strftime("%Y-%m-%dT%H:%M:%SZ"),
-            "lifecycles": [{"phase": "build"}],
-            "tools": {"components": [{"type": "application", "name": "exetool",
-                                      "version": version,
+            "timestamp": when.strftime("%Y-%m-%dT%H:%M:%SZ"), "lifecycles": [{"phase": "build"}],
+            "tools": {"components": [{"type": "application", "name": "exetool", "version": version,
                                       "description": "Kestrum's packaging/windows/exetool"}]},
-            "authors": [{"name": "Kestrum"}],
-            "manufacturer": {"name": "Kestrum"},
+            "authors": [{"name": "Kestrum"}], "manufacturer": {"name": "Kestrum"},
             "component": kestrum},
         "components": [qt_component(found, distro)] + bundled + runtimes,
         "dependencies": [
