@@ -47,25 +47,21 @@ def sources(package, version):
 def package_state(installed, lists=LISTS, sources_of=sources):
     """The State of `installed`, {package: version}. A version that no list
     holds (a backport, a local build) is named, not guessed at."""
-    state = State()
-    suites = set()
+    state, oldest = State(), []
     for package, version in sorted(installed.items()):
         held = []
         for uri, where in sources_of(package, version):
             suite, _, component = where.partition("/")
-            date = release_date(uri, suite, lists)
-            if date:
+            if date := release_date(uri, suite, lists):
                 archive = uri.rstrip("/").rsplit("/", 1)[-1]
                 held.append((date, f"{suite} {component or 'main'} of {archive}"))
-        if not held:
+        if held:
+            oldest.append(min(held))
+        else:
             state.unlisted.append(f"{package} {version}")
-            continue
-        date, suite = min(held)
-        suites.add(suite)
-        state.date = date if state.date is None else max(state.date, date)
-    if state.date:
-        state.date = state.date.astimezone(datetime.timezone.utc)
-    state.suites = sorted(suites)
+    if oldest:
+        state.date = max(date for date, _ in oldest).astimezone(datetime.timezone.utc)
+    state.suites = sorted({suite for _, suite in oldest})
     return state
 
 
