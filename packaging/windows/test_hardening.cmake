@@ -30,7 +30,11 @@ foreach(row IN LISTS hardening_rows)
     # objects, where they overrule the build's and an import library is
     # searched.
     target_compile_options(${target} PRIVATE ${flags})
+    # As Kestrum.exe's link, which --gc-sections would otherwise leave
+    # without the load configuration and the end of the delay-import table,
+    # to which nothing refers.
     target_link_options(${target} PRIVATE -s LINKER:--exclude-all-symbols
+                        LINKER:--undefined=_load_config_used,--undefined=kestrumDelayImportEnd
                         LINKER:-Map=${CMAKE_CURRENT_BINARY_DIR}/${target}.map)
     target_link_libraries(${target} PRIVATE ${flags} version winmm)
     list(APPEND checked "${what}|$<TARGET_FILE:${target}>|${names}")
