@@ -1,4 +1,6 @@
+import os
 import unittest
+from unittest import mock
 
 import crafted
 import gate
@@ -77,6 +79,27 @@ class Gate(unittest.TestCase):
                               (sound[:0x150], "its headers are cut short")]:  # in a section header
             with self.subTest(failure, length=len(data)):
                 self.assertEqual(gate.check(data, [], []), [f"PE file: {failure}"])
+
+
+class Reading(unittest.TestCase):
+    def test_functions_imported_by_name_directly_and_on_first_use(self):
+        self.assertEqual(pe.Image(crafted.Crafted().build()).imported_functions(),
+                         [("KERNEL32.dll", "GetLastError"), ("UxTheme.dll", "OpenThemeData")])
+
+    def test_dependent_load_flags_count_only_within_the_configuration_s_own_size(self):
+        executable = crafted.Crafted()
+        data = bytearray(executable.build())
+        at = crafted.DATA_OFFSET + executable.config - crafted.DATA_RVA
+        for own_size, flags in [(pe.DEPENDENT_LOAD_FLAGS_OFFSET + 2, pe.LOAD_LIBRARY_SEARCH_SYSTEM32),
+                                (pe.DEPENDENT_LOAD_FLAGS_OFFSET + 1, None)]:
+            with self.subTest(own_size=own_size):
+                data[at:at + 4] = own_size.to_bytes(4, "little")
+                self.assertEqual(pe.Image(bytes(data)).dependent_load_flags(), flags)
+
+    def test_this_machine_names_users_of_four_letters_or_more_that_are_not_common(self):
+        for user, named in [("xqz", False), ("xqzw", True), ("Builder", False)]:
+            with self.subTest(user), mock.patch.dict(os.environ, {"USER": user}):
+                self.assertEqual(user in gate.this_machine("/src/kestrum")[1], named)
 
 
 if __name__ == "__main__":

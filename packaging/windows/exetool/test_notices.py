@@ -185,9 +185,24 @@ class LinkMapReading(unittest.TestCase):
                           (".bss", 0x20)])
         self.assertNotIn("qdebug", " ".join(link_map.origins()))
 
+    def test_a_long_section_name_has_its_address_and_size_on_the_next_line(self):
+        origin = "/qt/lib/libQt6Core.a(qmimeprovider.cpp.obj)"
+        link_map = linkmap.LinkMap(MAP + ".qtmimedatabase\n                0x0000000140006000  0x300\n"
+                                   " .qtmimedatabase\n                0x0000000140006000  0x300 "
+                                   f"{origin}\n")
+        self.assertEqual(link_map.section_sizes[".qtmimedatabase"], 0x300)
+        self.assertEqual(link_map.pieces[-1], (".qtmimedatabase", 0x300, origin))
+
     def test_a_file_that_is_no_map_is_refused(self):
         with self.assertRaisesRegex(linkmap.LinkMapError, "not a GNU ld map"):
             linkmap.LinkMap("Memory Configuration\n")
+
+
+class Wrap(unittest.TestCase):
+    def test_lines_are_filled_up_to_the_width_in_bytes(self):
+        self.assertEqual(notices.wrap("aaa bbb ccc", 7), "aaa bbb\nccc")
+        self.assertEqual(notices.wrap("aaa bbb\u00e9", 8), "aaa\nbbb\u00e9")  # é is 2 bytes
+        self.assertEqual(notices.wrap(" a  b\n c "), "a b c")
 
 
 if __name__ == "__main__":

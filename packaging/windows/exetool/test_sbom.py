@@ -5,6 +5,7 @@ import subprocess
 import sys
 import tempfile
 import unittest
+from unittest import mock
 
 import components
 import debianstate
@@ -86,6 +87,16 @@ class Bill(unittest.TestCase):
         self.assertIn("/components/1/licenses", " ".join(failures))
         self.assertTrue(all(failure.startswith("schema: ") for failure in failures), failures)
 
+    def test_links_and_copyright_only_where_there_are_some(self):
+        full = sbom.bill(found(Copyright="(C) Someone"), "1.0", b"", 0, "debian-12",
+                         "Kestrum-1.0-src.tar.gz")
+        bare = sbom.bill(found(), "1.0", b"", 0, "debian-12")
+        self.assertEqual(full["metadata"]["component"]["externalReferences"],
+                         [{"type": "source-distribution", "url": "Kestrum-1.0-src.tar.gz"}])
+        self.assertNotIn("externalReferences", bare["metadata"]["component"])
+        self.assertEqual(full["components"][1]["copyright"], "(C) Someone")
+        self.assertNotIn("copyright", bare["components"][1])
+
     def test_a_library_without_a_licence_stops_the_bill(self):
         with self.assertRaisesRegex(components.ComponentError, "the licence of MD5"):
             sbom.bill(found(License=""), "1.0.1.0", b"", 0, "debian-12")
@@ -148,6 +159,24 @@ class PackageState(unittest.TestCase):
         self.assertIn("20260711T101637Z", text)
         self.assertIn("in bookworm main of debian.", text.replace("\n", " "))
         self.assertIn("z 9 is in none of apt's package lists", text.replace("\n", " "))
+
+    def test_versions_and_archives_as_dpkg_and_apt_report_them(self):
+        tools = tempfile.mkdtemp()
+        self.addCleanup(os.system, f"rm -rf {tools}")
+        for name, script in [
+                ("apt-cache", "echo ' cmake | 3.25.1-1 | http://deb.example/debian bookworm/main amd64"
+                              " Packages'\necho ' cmake | 3.25.1-2 | http://deb.example/debian "
+                              "bookworm-updates/main amd64 Packages'\necho ' cmake | 3.25.1-1 | "
+                              "http://deb.example/debian bookworm/main Sources'"),
+                ("dpkg-query", 'case "$3" in cmake) printf 3.25.1-1;; empty) ;; *) exit 1;; esac')]:
+            with open(os.path.join(tools, name), "w") as file:
+                file.write(f"#!/bin/sh\n{script}\n")
+            os.chmod(os.path.join(tools, name), 0o755)
+        with mock.patch.dict(os.environ, {"PATH": f"{tools}:{os.environ['PATH']}"}):
+            self.assertEqual(debianstate.sources("cmake", "3.25.1-1"),
+                             [("http://deb.example/debian", "bookworm/main")] * 2)
+            self.assertEqual(debianstate.installed_versions(["cmake", "empty", "gone"]),
+                             {"cmake": "3.25.1-1", "empty": None, "gone": None})
 
 if __name__ == "__main__":
     unittest.main()
