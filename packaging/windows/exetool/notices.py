@@ -23,8 +23,7 @@ def wrap(text, width=78):
 
 
 def library_section(library, printed):
-    """One library's section; a licence text that already stood above is
-    only referred to."""
+    """One library's section, as its qt_attribution.json entry gives it."""
     name = library.get("Name")
     text = f"\n\n{RULE}\n{name}\n{RULE}\n\n"
     if library.get("Version"):
@@ -55,8 +54,7 @@ def licence_text(title, body, owner, printed):
 
 
 def runtime_section(runtime, printed):
-    """One runtime piece's section, with the copyright file of the Debian
-    package it came from (printed once)."""
+    """One runtime piece's section, with its Debian package's copyright file."""
     package = runtime.package
     text = (f"\n\n{RULE}\n{runtime.name}\n{RULE}\n\nVersion: {package.upstream}\n"
             f"License: {runtime.licence}\n\n")
