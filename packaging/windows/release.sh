@@ -2,22 +2,19 @@
 # Usage: scripts/release [--sign KEY [--sign-password-file FILE] [--timestamp-url URL]
 #                        | --signature FILE | --unsigned] [--gpg-key ID]
 #
-# The download, in build/release/: builds Kestrum.exe afresh in a build folder
-# of its own (build/release-build; the cached static Qt reused), runs the
-# release gate on the very file it packs, signs it if it can, and writes
-# Kestrum-<version>-win64.zip (Kestrum.exe, a read-me, BUILDINFO.txt, the
-# third-party notices, the bill of materials), the bill beside it, the source
-# archive of exactly what was built and SHA256SUMS. Nothing in build/windows
-# reaches the zip. The same source built with the same Debian packages gives
-# the same bytes whoever builds it, wherever and whenever.
+# The download, in build/release/: Kestrum.exe built afresh in
+# build/release-build (the cached static Qt reused), the release gate run on
+# the very file it packs, then Kestrum-<version>-win64.zip (Kestrum.exe, a
+# read-me, BUILDINFO.txt, the notices, the bill of materials), the bill beside
+# it, the source archive of exactly what was built and SHA256SUMS. The same
+# source built with the same Debian packages gives the same bytes anywhere.
 #
-# Signing: --sign signs Kestrum.exe with KEY (a .pfx file or a PKCS#11 URI)
-# and writes the detached signature as build/release/Kestrum.exe.sig;
-# --signature attaches a published one. Either fails the release if it
-# cannot be done. Without them, the signature published for this version in
-# packaging/windows/signatures/ is attached when it was made for this very
-# build; otherwise Kestrum.exe ships unsigned, and the release says why.
-# --gpg-key signs SHA256SUMS as SHA256SUMS.asc.
+# --sign signs Kestrum.exe with KEY (a .pfx file or a PKCS#11 URI), writing
+# the detached signature as Kestrum.exe.sig; --signature attaches a published
+# one; either fails the release if it cannot. Without them, the signature
+# published in packaging/windows/signatures/ is attached only if it was made
+# for this very build; otherwise Kestrum.exe ships unsigned and the release
+# says why. --gpg-key signs SHA256SUMS as SHA256SUMS.asc.
 set -euo pipefail
 
 fail() {
@@ -83,11 +80,8 @@ elif { read -r commit && read -r commit_time && { read -r changed || true; }; } 
 else
     commit='' commit_time='' changed=''
 fi
-if [ -n "$commit" ]; then
-    source="commit $commit${changed:+ $changed}"
-else
-    source="a source tree without git"
-fi
+source="commit $commit${changed:+ $changed}"
+[ -n "$commit" ] || source="a source tree without git"
 
 if [ -n "${SOURCE_DATE_EPOCH:-}" ]; then
     [[ $SOURCE_DATE_EPOCH =~ ^[0-9]+$ ]] \
@@ -107,10 +101,8 @@ export SOURCE_DATE_EPOCH
 
 scripts/deps windows
 qt=$(packaging/windows/static-qt.sh)
-# Debian's python3, whichever python3 comes first on the PATH: the zip is
-# written by the version BUILDINFO.txt names.
-python=/usr/bin/python3
-exetool() { "$python" packaging/windows/exetool "$@"; }
+# Debian's python3, whichever comes first on the PATH: BUILDINFO.txt names it.
+exetool() { /usr/bin/python3 packaging/windows/exetool "$@"; }
 
 out=build/release
 work=$(mktemp -d)
