@@ -26,13 +26,16 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd -P)
 
-fail() {
-    echo "sign.sh: $*" >&2
-    exit 1
-}
+fail() { echo "sign.sh: $*" >&2; exit 1; }
 
-exetool() {
-    /usr/bin/python3 "$here/exetool" "$@"
+exetool() { /usr/bin/python3 "$here/exetool" "$@"; }
+
+# Runs a command with its output kept in $work/log, shown only when it fails
+# with the message $1.
+logged() {
+    local message=$1
+    shift
+    "$@" >"$work/log" 2>&1 || { cat "$work/log" >&2; fail "$message"; }
 }
 
 # A folder beside the outputs for the work, so that they appear by a rename,
@@ -48,8 +51,8 @@ start() {
 # its detached signature to SIG $3; $4 names the signature in a refusal. Given
 # KEY $5, the certificates it signed with must be valid now.
 finish() {
-    osslsigncode extract-signature -pem -in "$work/signed.exe" -out "$work/signature.pem" \
-        >"$work/log" 2>&1 || { cat "$work/log" >&2; fail "cannot extract the signature (above)"; }
+    logged "cannot extract the signature (above)" \
+        osslsigncode extract-signature -pem -in "$work/signed.exe" -out "$work/signature.pem"
     # Without a root it trusts, verify fails whatever the digests; they are
     # compared here, and the trust is Windows' to judge. Offline: no CRLs.
     osslsigncode verify -ignore-cdp -ignore-crl -in "$work/signed.exe" >"$work/log" 2>&1 || true
@@ -62,8 +65,8 @@ finish() {
         "toolchain): it signs an exe whose Authenticode digest is $signs, $1's is $is"
     [ -z "${5:-}" ] || valid_now "$5"
     # The one check that the unsigned exe stays the artefact anyone rebuilds.
-    osslsigncode remove-signature -in "$work/signed.exe" -out "$work/stripped.exe" \
-        >"$work/log" 2>&1 || { cat "$work/log" >&2; fail "cannot remove the signature (above)"; }
+    logged "cannot remove the signature (above)" \
+        osslsigncode remove-signature -in "$work/signed.exe" -out "$work/stripped.exe"
     cmp -s "$1" "$work/stripped.exe" \
         || fail "removing the signature does not give back $1 exactly"
     exetool signed "$1" "$work/signed.exe" --as "$2"
@@ -98,15 +101,10 @@ key_options() {
         options=(-pkcs12 "$1")
         return
     fi
-    local path=${1%%\?*} query='' attribute attributes module='' kept=()
-    [ "$path" = "$1" ] || query=${1#*\?}
-    IFS='&' read -ra attributes <<<"$query"
-    for attribute in "${attributes[@]}"; do
-        [[ $attribute != module-path=* ]] || module=${attribute#module-path=}
-    done
-    if [ -z "$module" ]; then
-        module=/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null)/p11-kit-proxy.so
-    fi
+    local path=${1%%\?*} attribute attributes module='' kept=()
+    [[ ! $1 =~ ^[^?]*\?(.*&)?module-path=([^&]*) ]] || module=${BASH_REMATCH[2]}
+    [ -n "$module" ] \
+        || module=/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null)/p11-kit-proxy.so
     [ -f "$module" ] || fail "the PKCS#11 module $module does not exist"
     IFS=';' read -ra attributes <<<"${path#pkcs11:}"
     for attribute in "${attributes[@]}"; do
@@ -145,15 +143,13 @@ sign() {
         -in "$unsigned" -out "$work/signed.exe" >"$work/log" 2>&1 || status=$?
     if [ "$status" -ne 0 ]; then
         cat "$work/log" >&2
-        if [ "$status" -eq 124 ]; then
-            fail "the timestamp server $url did not answer within $timeout seconds"
-        elif grep -q 'Wrong password\|PIN incorrect' "$work/log"; then
-            fail "the password in ${password:-(none given)} does not unlock $key"
-        elif grep -q 'No matching initialized token\|was not found at: pkcs11' "$work/log"; then
-            fail "no token that is there holds $key: is it plugged in, is the URI right?"
-        elif grep -q 'timestamping failed' "$work/log"; then
-            fail "the timestamp server $url did not answer (above)"
-        fi
+        [ "$status" -ne 124 ] || fail "the timestamp server $url did not answer within $timeout seconds"
+        found() { grep -q "$1" "$work/log"; }
+        ! found 'Wrong password\|PIN incorrect' \
+            || fail "the password in ${password:-(none given)} does not unlock $key"
+        ! found 'No matching initialized token\|was not found at: pkcs11' \
+            || fail "no token that is there holds $key: is it plugged in, is the URI right?"
+        ! found 'timestamping failed' || fail "the timestamp server $url did not answer (above)"
         fail "osslsigncode could not sign $unsigned with $key (above)"
     fi
     finish "$unsigned" "$signed" "$sig" "the signature just made" "$key"
@@ -177,8 +173,8 @@ checksums() {
     start "$sums.asc"
     gpg --batch --yes --armor --detach-sign --local-user "$key" --output "$work/sums.asc" "$sums" \
         || fail "gpg could not sign $sums with the key $key (above)"
-    gpg --batch --verify "$work/sums.asc" "$sums" 2>"$work/log" \
-        || { cat "$work/log" >&2; fail "gpg cannot verify the signature it made of $sums (above)"; }
+    logged "gpg cannot verify the signature it made of $sums (above)" \
+        gpg --batch --verify "$work/sums.asc" "$sums"
     mv "$work/sums.asc" "$sums.asc"
 }
 
