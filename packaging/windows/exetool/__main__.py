@@ -21,8 +21,10 @@
                            SIGNED is UNSIGNED with a signature and nothing
                            else; prints what signing changed"""
 import argparse
+import contextlib
 import json
 import os
+import pathlib
 import subprocess
 import sys
 
@@ -66,8 +68,7 @@ def replace(path, data):
 
 
 def read_bytes(path):
-    with open(path, "rb") as file:
-        return file.read()
+    return pathlib.Path(path).read_bytes()
 
 
 def run_gate(data, what, arguments):
@@ -82,7 +83,7 @@ def run_gate(data, what, arguments):
 def finish(arguments):
     """The linked executable, fixed up and checked, as OUT; nothing at OUT
     unless both passed, not even an older OUT."""
-    if os.path.exists(arguments.out):
+    with contextlib.suppress(FileNotFoundError):
         os.unlink(arguments.out)
     data, notes = fixup.fix(read_bytes(arguments.linked), linkmap.read(arguments.map),
                             os.path.basename(arguments.out))
@@ -163,40 +164,38 @@ def print_changes(arguments):
         print(f"{arguments.name or arguments.signed}: {line}")
 
 
+GATE = [("--path", {"action": "append", "default": [],
+                    "help": "a further path of this machine the file must not name"}),
+        ("--link-map", {"help": "the map of the file's link, to check stack canaries"})]
+VERSION, OPTIONAL = ("--version", {"required": True}), {"default": ""}
+# Each command, its function and its arguments: a name, or a name and add_argument's keywords.
+COMMANDS = [
+    ("finish", finish, ["linked", "map", "out", *GATE]),
+    ("check", check, ["exe", *GATE]),
+    ("notices", write_notices, ["qt_notices", "map", "out", VERSION, ("--repository", OPTIONAL)]),
+    ("sbom", write_sbom, ["qt_notices", "map", "exe", "out", VERSION,
+                          ("--epoch", {"type": int, "required": True}),
+                          ("--source-archive", OPTIONAL), ("--repository", OPTIONAL)]),
+    ("check-sbom", check_sbom, ["sbom", "exe", "qt_notices", "map"]),
+    ("size", print_size, ["map"]),
+    ("zip", write_zip, ["out", ("epoch", {"type": int}),
+                        ("members", {"nargs": "+", "metavar": "NAME=FILE"})]),
+    ("imports", print_imports, ["exe"]),
+    ("package-state", print_package_state, ["packages"]),
+    ("signed", print_changes, ["unsigned", "signed", ("--as", {
+        "dest": "name", "help": "the name to print for the file"})]),
+]
+
+
 def main():
     parser = argparse.ArgumentParser(prog="exetool", description=__doc__,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     commands = parser.add_subparsers(required=True)
-
-    def command(name, function, *positional):
+    for name, function, arguments in COMMANDS:
         sub = commands.add_parser(name)
-        for argument in positional:
-            sub.add_argument(argument)
         sub.set_defaults(run=function)
-        return sub
-
-    for sub in [command("finish", finish, "linked", "map", "out"), command("check", check, "exe")]:
-        sub.add_argument("--path", action="append", default=[],
-                         help="a further path of this machine the file must not name")
-        sub.add_argument("--link-map", help="the map of the file's link, to check stack canaries")
-    sub = command("notices", write_notices, "qt_notices", "map", "out")
-    sub.add_argument("--version", required=True)
-    sub.add_argument("--repository", default="")
-    sub = command("sbom", write_sbom, "qt_notices", "map", "exe", "out")
-    sub.add_argument("--version", required=True)
-    sub.add_argument("--epoch", type=int, required=True)
-    sub.add_argument("--source-archive", default="")
-    sub.add_argument("--repository", default="")
-    command("check-sbom", check_sbom, "sbom", "exe", "qt_notices", "map")
-    command("size", print_size, "map")
-    sub = command("zip", write_zip, "out")
-    sub.add_argument("epoch", type=int)
-    sub.add_argument("members", nargs="+", metavar="NAME=FILE")
-    command("imports", print_imports, "exe")
-    command("package-state", print_package_state, "packages")
-    command("signed", print_changes, "unsigned", "signed").add_argument(
-        "--as", dest="name", help="the name to print for the file")
-
+        for argument, options in (a if isinstance(a, tuple) else (a, {}) for a in arguments):
+            sub.add_argument(argument, **options)
     arguments = parser.parse_args()
     try:
         arguments.run(arguments)
