@@ -78,6 +78,6 @@ awk -v l="$l" -v w="$w" -v f="$f" -v n="$runs" 'BEGIN {
 if [ -n "$earlier" ]; then
     e=$(median <"$work/earlier.ms")
     awk -v w="$w" -v e="$e" -v f="$f" 'BEGIN {
-        printf "  earlier Kestrum.exe on Wine    %6.0f ms   %.2f x its floor; this one is %.2f x it\n", e, e / f, w / e
+        printf "  earlier Kestrum.exe on Wine    %6.0f ms   %.2f x the floor; this one is %.2f x it\n", e, e / f, w / e
     }'
 fi
