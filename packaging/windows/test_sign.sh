@@ -198,10 +198,7 @@ flipped.exe   | 80096010          | *
 EOF
 
 # SHA256SUMS signed with a throwaway OpenPGP key.
-export GNUPGHOME=$work/gnupg
-mkdir -m 700 "$GNUPGHOME"
-gpg --batch --quiet --passphrase '' --quick-generate-key "Kestrum Test <test@kestrum.invalid>" \
-    ed25519 sign 1d 2>/dev/null
+export GNUPGHOME=$work/keys/gnupg
 sha256sum pfx.exe pfx.sig >SHA256SUMS
 "${sign[@]}" checksums SHA256SUMS test@kestrum.invalid
 gpg --batch --verify SHA256SUMS.asc SHA256SUMS 2>gpg.log \

@@ -7,7 +7,8 @@
 # tomorrow, with its key (the password is in DIR/password), and signer.pem
 # and signer.key the same for a token; expired.pfx one that expired in 2021
 # (same password); tsa.pem and tsa.key an RFC 3161 timestamp authority's, and
-# tsa.cnf openssl's settings for it.
+# tsa.cnf openssl's settings for it; gnupg/, a GNUPGHOME whose one OpenPGP
+# key, test@kestrum.invalid, signs for a day.
 set -euo pipefail
 cd "$1"
 
@@ -77,3 +78,7 @@ for name in signer expired; do
     openssl pkcs12 -export -in "$name.pem" -inkey "$name.key" -certfile root.pem \
         -passout file:password -out "$name.pfx"
 done
+
+mkdir -m 700 gnupg
+GNUPGHOME=$PWD/gnupg gpg --batch --quiet --passphrase '' \
+    --quick-generate-key "Kestrum Test <test@kestrum.invalid>" ed25519 sign 1d 2>/dev/null

@@ -61,10 +61,7 @@ printf 'edited by hand' >>"$dev"
 
 mkdir "$work/keys"
 packaging/windows/throwaway-keys.sh "$work/keys"
-export GNUPGHOME=$work/gnupg
-mkdir -m 700 "$GNUPGHOME"
-gpg --batch --quiet --passphrase '' --quick-generate-key "Kestrum Test <test@kestrum.invalid>" \
-    ed25519 sign 1d 2>/dev/null
+export GNUPGHOME=$work/keys/gnupg
 
 echo "== The release here, signed with throwaway keys"
 scripts/release --sign "$work/keys/signer.pfx" --sign-password-file "$work/keys/password" \
