@@ -18,7 +18,7 @@ if [ "$1" = --wine ]; then
     shift
 fi
 program=$1
-for tool in Xvfb xdotool iconv ${wine:+wine wineserver python3 x86_64-w64-mingw32-gcc-posix}; do
+for tool in Xvfb xdotool xmodmap iconv ${wine:+wine wineserver python3 x86_64-w64-mingw32-gcc-posix}; do
     command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed"; exit 1; }
 done
 
@@ -147,25 +147,40 @@ app=$!
 main=$(focus_new Kestrum)
 
 values=("株式会社ｹｽﾄﾗﾑ" "バージョン作成" "1.0.0.0" "kestrum" "(C) 2026 ①" "kestrum.exe" "ケストラム" "1.0")
-# Slowly: xdotool remaps a key for every character that the keyboard lacks,
-# and a program still reading the old map would miss the character. Under
-# Wine `xdotool type` repeats the first character the keyboard lacks, so
-# there each character is pressed as the key of its code point.
+# Types $1 a character at a time. Each character the keyboard lacks is given
+# one of seven keys that have no symbols, in turn, and keeps it while it is
+# typed again. Wine reads the character of a press only when the program asks
+# for it, so a key must not stand for another character before then: left to
+# itself xdotool lends one key to every character, and under load Wine read
+# the next character. So a key is given anew only a second after the last
+# press. (Wine loses every press of the eighth such key, 168.)
+spare_keys=($(xmodmap -pke | awk 'NF == 3 && $2 >= 90 { print $2 }' | head -7))
+declare -A key_of
+given=0
 type_slowly() {
-    if [ -z "$wine" ]; then
-        xdotool type --delay 100 "$1"
-        return
-    fi
-    local text=$1 i keys=()
+    local text=$1 i char keysym key known
     for ((i = 0; i < ${#text}; i++)); do
-        keys+=("$(printf 'U%04X' "'${text:i:1}")")
+        char=${text:i:1}
+        keysym=$(printf 'U%04X' "'$char")
+        if [[ $char != [\ -~] && -z ${key_of[$char]:-} ]]; then
+            key=${spare_keys[given % ${#spare_keys[@]}]}
+            for known in "${!key_of[@]}"; do
+                [ "${key_of[$known]}" != "$key" ] || { unset "key_of[$known]"; sleep 1; }
+            done
+            xmodmap -e "keycode $key = $keysym"
+            key_of[$char]=$key
+            given=$((given + 1))
+        fi
+        xdotool key "$keysym"
+        sleep 0.1
     done
-    xdotool key --delay 100 "${keys[@]}"
 }
 
-# Wine drops the first key whose keysym xdotool has just mapped; one typed
-# and erased in the empty first edit takes that loss, whichever way it goes.
-[ -z "$wine" ] || { xdotool key --delay 100 U3042; xdotool key BackSpace; }
+# Wine drops the first press of a key given a symbol after it started; one
+# typed and erased in the empty first edit takes that loss, whichever way it
+# goes.
+type_slowly あ
+xdotool key BackSpace
 # The first value goes through the clipboard and back: from the edit's
 # context menu select all, cut and paste; paste again by keyboard and undo
 # that; from the menu select all and delete, and undo that. Any step that
