@@ -7,18 +7,17 @@
 #
 # Kestrum.exe's Authenticode signature, made so that the unsigned exe stays
 # the reproducible artefact. `sign` signs UNSIGNED (SHA-256) with KEY, a .pfx
-# file or a PKCS#11 URI ("pkcs11:token=...;object=...", the certificate taken
-# from the same object on the token; a module-path= query names the token's
-# module, otherwise p11-kit's proxy reaches every token registered with
-# p11-kit), its password or PIN read from FILE, with an RFC 3161 timestamp
-# when a URL is given, by a certificate valid now. `attach` attaches a
-# published detached signature SIGIN to UNSIGNED, and refuses one made for
-# another build. Both write the signed exe as SIGNED and its detached
-# signature (PEM) as SIG, and only when the signature was made for UNSIGNED,
-# removing it gives back UNSIGNED exactly and signing changed nothing but the
-# checksum, the certificate-table entry and the appended signature;
-# otherwise neither is left, not even an earlier one. `checksums` signs SUMS
-# with the OpenPGP key KEYID as SUMS.asc (detached, armoured).
+# file or a PKCS#11 URI ("pkcs11:token=...;object=...", the certificate from
+# the same object; a module-path= query names the token's module, otherwise
+# p11-kit's proxy reaches every token registered with p11-kit), its password
+# or PIN read from FILE, timestamped (RFC 3161) when a URL is given, by a
+# certificate valid now. `attach` attaches the published detached signature
+# SIGIN, and refuses one made for another build. Both leave the signed exe as
+# SIGNED and its detached signature (PEM) as SIG only when the signature was
+# made for UNSIGNED, removing it gives back UNSIGNED exactly and signing
+# changed nothing but the checksum, the certificate-table entry and the
+# appended signature; otherwise neither, not even an earlier one. `checksums`
+# signs SUMS with the OpenPGP key KEYID as SUMS.asc (detached, armoured).
 #
 # osslsigncode has had memory-safety faults when reading untrusted files, so
 # it is given only Kestrum's own: the exe built here and the signature
@@ -41,8 +40,7 @@ logged() {
 # A folder beside the outputs for the work, so that they appear by a rename,
 # whole; removed however the script ends.
 start() {
-    local output
-    for output in "$@"; do rm -f "$output"; done
+    rm -f -- "$@"
     work=$(mktemp -d "$(dirname "$1")/.signing.XXXXXX")
     trap 'rm -rf "$work"' EXIT
 }
@@ -101,17 +99,14 @@ key_options() {
         options=(-pkcs12 "$1")
         return
     fi
-    local path=${1%%\?*} attribute attributes module='' kept=()
+    local path module=''
     [[ ! $1 =~ ^[^?]*\?(.*&)?module-path=([^&]*) ]] || module=${BASH_REMATCH[2]}
     [ -n "$module" ] \
         || module=/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null)/p11-kit-proxy.so
     [ -f "$module" ] || fail "the PKCS#11 module $module does not exist"
-    IFS=';' read -ra attributes <<<"${path#pkcs11:}"
-    for attribute in "${attributes[@]}"; do
-        [[ $attribute == type=* ]] || kept+=("$attribute")
-    done
-    [ ${#kept[@]} -gt 0 ] || fail "the PKCS#11 URI $1 names no token or object"
-    path="pkcs11:$(IFS=';' && echo "${kept[*]}")"
+    # The path's attributes but its type: the certificate and the key are asked for by type.
+    path=pkcs11:$(sed -E 's/^pkcs11://; s/(^|;)type=[^;]*//g; s/;+/;/g; s/^;|;$//g' <<<"${1%%\?*}")
+    [ "$path" != pkcs11: ] || fail "the PKCS#11 URI $1 names no token or object"
     options=(-pkcs11module "$module" -pkcs11cert "$path;type=cert" -key "$path;type=private")
 }
 
@@ -178,10 +173,7 @@ checksums() {
     mv "$work/sums.asc" "$sums.asc"
 }
 
-usage() {
-    sed -n '2,7s/^# \{0,1\}//p' "$0" >&2
-    exit 2
-}
+usage() { sed -n '2,7s/^# \{0,1\}//p' "$0" >&2; exit 2; }
 
 command=${1:-}
 [ $# -eq 0 ] || shift

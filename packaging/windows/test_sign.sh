@@ -105,6 +105,7 @@ done <<EOF
 pfx       | keys/signer.pfx                              | keys/password |
 token     | $token?module-path=$module                   | pin           |
 p11-kit   | $token                                       | pin           |
+typed     | $token;type=private?module-path=$module      | pin           |
 timestamp | keys/signer.pfx                              | keys/password | --timestamp-url $authority
 EOF
 grep -q 'Timestamp Server Signature verification: ok' timestamp.exe.verify \
@@ -153,6 +154,7 @@ missing key         | the key file keys/absent.pfx does not exist | unsigned.exe
 expired key         | "CN = Kestrum Test Signer" of keys/expired.pfx expired at 2021-01-01 | unsigned.exe | keys/expired.pfx | keys/password |
 absent token        | no token that is there holds         | unsigned.exe | pkcs11:token=absent;object=signer?module-path=$module | pin |
 wrong PIN           | does not unlock pkcs11:              | unsigned.exe | $token?module-path=$module | wrong-password |
+no token or object  | names no token or object             | unsigned.exe | pkcs11:type=cert;?module-path=$module | pin |
 refused timestamp   | did not answer                       | unsigned.exe | keys/signer.pfx  | keys/password  | --timestamp-url http://127.0.0.1:$closed/
 silent timestamp    | did not answer within 2 seconds      | unsigned.exe | keys/signer.pfx  | keys/password  | --timestamp-url $silent --timestamp-timeout 2
 not given back      | removing the signature does not give back unpadded.exe exactly | unpadded.exe | keys/signer.pfx | keys/password |
