@@ -17,10 +17,7 @@
 # says why. --gpg-key signs SHA256SUMS as SHA256SUMS.asc.
 set -euo pipefail
 
-fail() {
-    echo "scripts/release: $*" >&2
-    exit 1
-}
+fail() { echo "scripts/release: $*" >&2; exit 1; }
 
 sign_key='' password_file='' timestamp_url='' signature='' unsigned='' gpg_key=''
 value() { [ -n "${2:-}" ] || fail "$1 needs a value"; }
@@ -74,11 +71,9 @@ if [ -e .git ] && top=$(git rev-parse --show-toplevel 2>&1) && [ "$top" = "$here
     [ -z "$(git status --porcelain)" ] || changed="with uncommitted changes"
 elif [ -e .git ]; then
     fail "git cannot read this work tree: $top"
-elif { read -r commit && read -r commit_time && { read -r changed || true; }; } \
-        <packaging/windows/archived-commit && [[ $commit =~ ^[0-9a-f]{40}$ && $commit_time =~ ^[0-9]+$ ]]; then
-    :
 else
-    commit='' commit_time='' changed=''
+    { read -r commit && read -r commit_time && read -r changed; } <packaging/windows/archived-commit || true
+    [[ $commit =~ ^[0-9a-f]{40}$ && $commit_time =~ ^[0-9]+$ ]] || commit='' commit_time='' changed=''
 fi
 source="commit $commit${changed:+ $changed}"
 [ -n "$commit" ] || source="a source tree without git"
@@ -117,30 +112,28 @@ cmake --preset windows -B "$fresh" -DKESTRUM_WINDOWS_QT="$qt" >"$work/log" 2>&1 
     || { cat "$work/log" >&2; fail "building Kestrum.exe in $fresh failed (above)"; }
 cp "$fresh/Kestrum.exe" "$fresh/THIRD-PARTY-NOTICES.txt" "$work/"
 exetool check "$work/Kestrum.exe" --link-map "$fresh/app/Kestrum.map" \
-    --path "$(pwd -P)/$fresh" --path "$qt" \
+    --path "$here/$fresh" --path "$qt" \
     || fail "Kestrum.exe fails the release gate (above); no archive was made"
 
 # Signed after it passed the gate and before it is zipped.
 published=packaging/windows/signatures/Kestrum-$version.exe.sig
-sign=(packaging/windows/sign.sh)
+sign() { packaging/windows/sign.sh "$@"; }
+attach() { sign attach "$work/Kestrum.exe" "$1" "$work/signed.exe" "$work/Kestrum.exe.sig"; }
 if [ -n "$sign_key" ]; then
-    "${sign[@]}" sign "$work/Kestrum.exe" "$work/signed.exe" "$work/Kestrum.exe.sig" \
-        --key "$sign_key" ${password_file:+--password-file "$password_file"} \
-        ${timestamp_url:+--timestamp-url "$timestamp_url"} \
+    sign sign "$work/Kestrum.exe" "$work/signed.exe" "$work/Kestrum.exe.sig" --key "$sign_key" \
+        ${password_file:+--password-file "$password_file"} ${timestamp_url:+--timestamp-url "$timestamp_url"} \
         || fail "Kestrum.exe could not be signed with $sign_key (above); no archive was made"
     signing="signed with $sign_key"
 elif [ -n "$signature" ]; then
-    "${sign[@]}" attach "$work/Kestrum.exe" "$signature" "$work/signed.exe" "$work/Kestrum.exe.sig" \
-        || fail "$signature cannot be attached to the Kestrum.exe built here (above); no archive" \
-                "was made"
+    attach "$signature" \
+        || fail "$signature cannot be attached to the Kestrum.exe built here (above); no archive was made"
     signing="signed: $signature attached"
 elif [ -n "$unsigned" ]; then
     signing="unsigned, as --unsigned asked"
 elif [ ! -e "$published" ]; then
     signing="unsigned: no --sign or --signature was given, and no signature is published for"
     signing+=" $version ($published)"
-elif "${sign[@]}" attach "$work/Kestrum.exe" "$published" "$work/signed.exe" \
-        "$work/Kestrum.exe.sig" 2>"$work/attach.log"; then
+elif attach "$published" 2>"$work/attach.log"; then
     signing="signed: the signature published for $version ($published) attached"
 else
     signing="unsigned: the signature published for $version ($published) was not made for this"
@@ -204,14 +197,11 @@ exetool zip "$work/$zip" "$SOURCE_DATE_EPOCH" \
     Kestrum.exe="$work/Kestrum.exe" README.txt="$work/README.txt" \
     BUILDINFO.txt="$work/BUILDINFO.txt" THIRD-PARTY-NOTICES.txt="$work/THIRD-PARTY-NOTICES.txt" \
     "$sbom=$work/$sbom"
-sig=
-[ ! -e "$work/Kestrum.exe.sig" ] || sig=Kestrum.exe.sig
-shipped=("$zip" "$sbom" ${src:+"$src"} ${sig:+"$sig"})
+shipped=("$zip" "$sbom" ${src:+"$src"})
+[ ! -e "$work/Kestrum.exe.sig" ] || shipped+=(Kestrum.exe.sig)
 (cd "$work" && sha256sum "${shipped[@]}" >SHA256SUMS)
-if [ -n "$gpg_key" ]; then
-    "${sign[@]}" checksums "$work/SHA256SUMS" "$gpg_key" \
-        || fail "SHA256SUMS could not be signed (above); no archive was made"
-fi
+[ -z "$gpg_key" ] || sign checksums "$work/SHA256SUMS" "$gpg_key" \
+    || fail "SHA256SUMS could not be signed (above); no archive was made"
 
 rm -rf "$out"
 mkdir -p "$out"

@@ -20,17 +20,10 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd -P)
 cd "$root"
-elsewhere=
-case ${1:-} in
-    --elsewhere) elsewhere=yes ;;
-    '') ;;
-    *) echo "usage: $0 [--elsewhere]" >&2; exit 2 ;;
-esac
+[[ $# -eq 0 || $* == --elsewhere ]] || { echo "usage: $0 [--elsewhere]" >&2; exit 2; }
+elsewhere=${1:-}
 
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
+fail() { echo "FAIL: $*" >&2; exit 1; }
 
 version=$(sed -n 's/^project(Kestrum VERSION \([0-9][0-9.]*\)[ )].*/\1/p' CMakeLists.txt)
 dev=build/windows/Kestrum.exe
