@@ -1,27 +1,5 @@
-"""exetool: everything that reads or writes the bytes of Kestrum.exe.
-
-  finish LINKED MAP OUT    the post-link fix-up, then the release gate; OUT
-                           appears only when both passed
-  check EXE                the release gate (./scripts/check-exe)
-  notices QT_NOTICES MAP OUT --version V [--repository URL]
-                           THIRD-PARTY-NOTICES.txt from the link map
-  sbom QT_NOTICES MAP EXE OUT --version V --epoch SECONDS [--source-archive NAME]
-       [--repository URL]  the bill of materials, CycloneDX 1.6 JSON
-  check-sbom SBOM EXE QT_NOTICES MAP
-                           the bill against its schema, the exe and what the
-                           link took
-  package-state PACKAGES   BUILDINFO.txt's account of the packages listed in
-                           PACKAGES (packages.txt): their installed versions
-                           and the state of Debian's archive they come from
-  size MAP                 where the bytes of the executable go, by component
-  zip OUT EPOCH NAME=FILE...
-                           the download's zip
-  imports EXE              "<dll> <function>" for every imported function
-  signed UNSIGNED SIGNED [--as NAME]
-                           SIGNED is UNSIGNED with a signature and nothing
-                           else; prints what signing changed"""
+"""exetool: everything that reads or writes the bytes of Kestrum.exe."""
 import argparse
-import contextlib
 import json
 import os
 import pathlib
@@ -62,8 +40,7 @@ def replace(path, data):
         os.chmod(temporary, 0o755 if path.endswith(".exe") else 0o644)
         os.replace(temporary, path)
     except BaseException:
-        if os.path.exists(temporary):
-            os.unlink(temporary)
+        pathlib.Path(temporary).unlink(missing_ok=True)
         raise
 
 
@@ -83,8 +60,7 @@ def run_gate(data, what, arguments):
 def finish(arguments):
     """The linked executable, fixed up and checked, as OUT; nothing at OUT
     unless both passed, not even an older OUT."""
-    with contextlib.suppress(FileNotFoundError):
-        os.unlink(arguments.out)
+    pathlib.Path(arguments.out).unlink(missing_ok=True)
     data, notes = fixup.fix(read_bytes(arguments.linked), linkmap.read(arguments.map),
                             os.path.basename(arguments.out))
     for note in notes:
@@ -98,6 +74,7 @@ def finish(arguments):
 
 
 def check(arguments):
+    """The release gate (./scripts/check-exe)."""
     if not run_gate(read_bytes(arguments.exe), arguments.exe, arguments):
         sys.exit(1)
     print(f"{arguments.exe}: ASLR, DEP, relocations, load configuration, delay-loaded DLLs, "
@@ -111,17 +88,20 @@ def linked(arguments):
 
 
 def write_notices(arguments):
+    """THIRD-PARTY-NOTICES.txt from the link map."""
     replace(arguments.out, archive.windows_text(notices.text(
         linked(arguments), arguments.qt_notices, arguments.version, arguments.repository).encode()))
 
 
 def write_sbom(arguments):
+    """The bill of materials, CycloneDX 1.6 JSON."""
     replace(arguments.out, sbom.render(sbom.bill(
         linked(arguments), arguments.version, read_bytes(arguments.exe), arguments.epoch,
         sbom.debian_distro(), arguments.source_archive, arguments.repository)))
 
 
 def check_sbom(arguments):
+    """The bill against its schema, the exe and what the link took."""
     try:
         with open(arguments.sbom, encoding="utf-8") as file:
             document = json.load(file)
@@ -137,11 +117,14 @@ def check_sbom(arguments):
 
 
 def write_zip(arguments):
+    """The download's zip."""
     archive.write(arguments.out, arguments.epoch, [(name, read_bytes(path)) for name, _, path in (
         member.partition("=") for member in arguments.members)])
 
 
 def print_package_state(arguments):
+    """BUILDINFO.txt's account of the packages listed in PACKAGES (packages.txt): their
+    installed versions and the state of Debian's archive they come from."""
     installed = debianstate.installed_versions(listed(arguments.packages))
     state = debianstate.package_state({p: v for p, v in installed.items() if v})
     architecture = subprocess.run(["dpkg", "--print-architecture"], capture_output=True,
@@ -150,16 +133,19 @@ def print_package_state(arguments):
 
 
 def print_imports(arguments):
+    """"<dll> <function>" for every imported function."""
     for dll, function in pe.Image(read_bytes(arguments.exe)).imported_functions():
         print(dll.lower(), function)
 
 
 def print_size(arguments):
+    """Where the bytes of the executable go, by component."""
     link_map = linkmap.read(arguments.map)
     print(size.report(components.read(size.qt_notices(link_map), link_map), link_map))
 
 
 def print_changes(arguments):
+    """SIGNED is UNSIGNED with a signature and nothing else; prints what signing changed."""
     for line in signature.changes(read_bytes(arguments.unsigned), read_bytes(arguments.signed)):
         print(f"{arguments.name or arguments.signed}: {line}")
 
@@ -188,14 +174,14 @@ COMMANDS = [
 
 
 def main():
-    parser = argparse.ArgumentParser(prog="exetool", description=__doc__,
-                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser = argparse.ArgumentParser(prog="exetool", description=__doc__)
     commands = parser.add_subparsers(required=True)
     for name, function, arguments in COMMANDS:
-        sub = commands.add_parser(name)
+        sub = commands.add_parser(name, help=function.__doc__, description=function.__doc__)
         sub.set_defaults(run=function)
         for argument, options in (a if isinstance(a, tuple) else (a, {}) for a in arguments):
-            sub.add_argument(argument, **options)
+            named = {} if argument.startswith("-") else {"metavar": argument.upper()}
+            sub.add_argument(argument, **{**named, **options})
     arguments = parser.parse_args()
     try:
         arguments.run(arguments)

@@ -55,7 +55,7 @@ def dependent_load_flags(image, **_):
 
 
 def delay_import_table(image, delay_loaded, **_):
-    lazy = {dll_stem(name) for name in image.delay_imports()}
+    lazy = {dll_stem(name) for name in image.imports(delayed=True)}
     declared = {dll_stem(name) for name in delay_loaded}
     if not image.directory(pe.DELAY_IMPORT)[0]:
         return "the PE header points to none"

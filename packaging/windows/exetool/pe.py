@@ -82,9 +82,6 @@ class Image:
         on the first call into them."""
         return [dll for dll, _ in self._dlls(delayed)]
 
-    def delay_imports(self):
-        return self.imports(delayed=True)
-
     def _dlls(self, delayed):
         """(name, where its function names are) of each DLL it imports."""
         if not delayed:

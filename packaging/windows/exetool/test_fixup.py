@@ -1,3 +1,4 @@
+import importlib.util
 import os
 import re
 import subprocess
@@ -33,7 +34,7 @@ class Fixup(unittest.TestCase):
         self.assertEqual(notes, [])
         self.assertEqual(gate.check(data, ["uxtheme"], ["kernel32"]), [])
         image = pe.Image(data)
-        self.assertEqual(image.delay_imports(), ["UxTheme.dll"])
+        self.assertEqual(image.imports(delayed=True), ["UxTheme.dll"])
         self.assertEqual(image.c_string(image.export_name_rva()), "Kestrum.exe")
 
     def test_a_directory_the_linker_filled_is_noted(self):
@@ -104,6 +105,17 @@ class Finish(unittest.TestCase):
                 self.assertNotEqual(run.returncode, 0)
                 self.assertIsNone(written)
                 self.assertEqual(sorted(files), ["linked.exe", "map"])
+
+    def test_a_file_that_cannot_take_its_place_leaves_nothing(self):
+        spec = importlib.util.spec_from_file_location("exetool_main", os.path.join(HERE, "__main__.py"))
+        main = importlib.util.module_from_spec(spec)
+        spec.loader.exec_module(main)
+        folder = tempfile.mkdtemp()
+        self.addCleanup(subprocess.run, ["rm", "-rf", folder])
+        os.makedirs(os.path.join(folder, "Kestrum.exe", "in the way"))
+        with self.assertRaises(OSError):
+            main.replace(os.path.join(folder, "Kestrum.exe"), b"MZ")
+        self.assertEqual(os.listdir(folder), ["Kestrum.exe"])
 
 
 if __name__ == "__main__":
