@@ -95,9 +95,10 @@ def write_notices(arguments):
 
 def write_sbom(arguments):
     """The bill of materials, CycloneDX 1.6 JSON."""
-    replace(arguments.out, sbom.render(sbom.bill(
-        linked(arguments), arguments.version, read_bytes(arguments.exe), arguments.epoch,
-        sbom.debian_distro(), arguments.source_archive, arguments.repository)))
+    bill = sbom.bill(linked(arguments), arguments.version, read_bytes(arguments.exe),
+                     arguments.epoch, sbom.debian_distro(), arguments.source_archive,
+                     arguments.repository)
+    replace(arguments.out, (json.dumps(bill, indent=2, ensure_ascii=False) + "\n").encode())
 
 
 def check_sbom(arguments):

@@ -59,13 +59,8 @@ class Components:
     # Each input file of the link: its component, a bundled library by its Id.
     parts: dict = field(default_factory=dict)
 
-    @property
-    def qt_package(self):
-        return self.qt_source["package"]
-
-    @property
-    def qt_version(self):  # of the Debian source package, "6.4.2+dfsg-10"
-        return self.qt_source["version"]
+    qt_package = property(lambda self: self.qt_source["package"])
+    qt_version = property(lambda self: self.qt_source["version"])  # Debian's, "6.4.2+dfsg-10"
 
     @property
     def qt_upstream(self):

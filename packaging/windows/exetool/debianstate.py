@@ -90,4 +90,3 @@ def describe(installed, state, architecture):
                       "from elsewhere), so the snapshot archive may not give it back; install "
                       "that version by other means.", 78, break_on_hyphens=False)
     return "\n".join(lines) + "\n"
-

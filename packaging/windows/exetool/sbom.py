@@ -55,7 +55,6 @@ def licences(text):
 
 
 def debian_purl(source, version, distro):
-    """The package URL of Debian source package `source` at `version`."""
     return (f"pkg:deb/debian/{source}@{urllib.parse.quote(version, safe='.-_~')}"
             f"?arch=source&distro={distro}")
 
@@ -164,10 +163,6 @@ def bill(found, version, exe, epoch, distro, source_archive="", repository=""):
     canonical = json.dumps({**head, **document}, sort_keys=True).encode()
     serial = uuid.uuid5(uuid.NAMESPACE_URL, "kestrum-sbom:" + hashlib.sha256(canonical).hexdigest())
     return {**head, "serialNumber": serial.urn, **document}
-
-
-def render(document):
-    return (json.dumps(document, indent=2, ensure_ascii=False) + "\n").encode()
 
 
 def debian_distro(os_release="/etc/os-release"):

@@ -107,7 +107,7 @@ class Finish(unittest.TestCase):
                 self.assertEqual(sorted(files), ["linked.exe", "map"])
 
     def test_a_file_that_cannot_take_its_place_leaves_nothing(self):
-        spec = importlib.util.spec_from_file_location("exetool_main", os.path.join(HERE, "__main__.py"))
+        spec = importlib.util.spec_from_file_location("exetool", os.path.join(HERE, "__main__.py"))
         main = importlib.util.module_from_spec(spec)
         spec.loader.exec_module(main)
         folder = tempfile.mkdtemp()
