@@ -37,12 +37,10 @@ def fix(data, link_map, name):
         raise FixupError(str(error)) from None
 
     size = struct.unpack("<I", image.read(config, 4))[0]
-    flags = image.read(config + pe.DEPENDENT_LOAD_FLAGS_OFFSET, 2)
-    if (size < pe.DEPENDENT_LOAD_FLAGS_OFFSET + 2
-            or struct.unpack("<H", flags)[0] != pe.LOAD_LIBRARY_SEARCH_SYSTEM32):
+    point(image, pe.LOAD_CONFIG, "load configuration", config, size, notes)
+    if image.dependent_load_flags() != pe.LOAD_LIBRARY_SEARCH_SYSTEM32:
         raise FixupError(f"the load configuration ({CONFIG_SYMBOL}, {size:#x} bytes) does not "
                          "set DependentLoadFlags to LOAD_LIBRARY_SEARCH_SYSTEM32")
-    point(image, pe.LOAD_CONFIG, "load configuration", config, size, notes)
 
     if descriptors != list(range(descriptors[0], end, pe.DELAY_DESCRIPTOR)):
         raise FixupError("the delay-import descriptors do not lie side by side before "
