@@ -1,19 +1,17 @@
-# kestrum_post_link(<target>): what happens to a released executable after
-# its link. The linker writes <target>-linked.exe and its map; exetool's
-# fix-up points the PE header at the load configuration and the
-# delay-import table, and the release gate checks the result, and only then
-# does <target>.exe appear, written whole. So no executable is left that
-# looks finished but was not fixed up or did not pass. THIRD-PARTY-NOTICES.txt
-# is written beside it from the same map.
+# kestrum_post_link(<target>): after the link, which writes <target>-linked.exe
+# and its map, exetool's fix-up points the PE header at the load configuration
+# and the delay-import table, the release gate checks the result, and only then
+# does <target>.exe appear, written whole: no executable is left that looks
+# finished but was not fixed up or did not pass. THIRD-PARTY-NOTICES.txt is
+# written beside it from the same map.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 set(KESTRUM_EXETOOL ${CMAKE_CURRENT_LIST_DIR}/exetool)
 
 function(kestrum_post_link target)
-    set(linked_name ${target}-linked)
     set(map ${CMAKE_CURRENT_BINARY_DIR}/${target}.map)
     set(exe ${PROJECT_BINARY_DIR}/${target}.exe)
     set_target_properties(${target} PROPERTIES
-        OUTPUT_NAME ${linked_name} RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR})
+        OUTPUT_NAME ${target}-linked RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR})
     # The steps after the link are part of it: a change to them links again.
     file(GLOB tool CONFIGURE_DEPENDS ${KESTRUM_EXETOOL}/*.py)
     list(FILTER tool EXCLUDE REGEX "/(test_|crafted)")
@@ -21,10 +19,6 @@ function(kestrum_post_link target)
                  ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/known-dlls.txt)
     # Stripped, exporting nothing: nothing loads it as a library.
     target_link_options(${target} PRIVATE -s LINKER:--exclude-all-symbols LINKER:-Map=${map})
-    set(paths --path ${PROJECT_BINARY_DIR})
-    if(KESTRUM_WINDOWS_QT)
-        list(APPEND paths --path ${KESTRUM_WINDOWS_QT})
-    endif()
     # An earlier build's executable goes first, and it appears again last,
     # when all else passed.
     add_custom_command(TARGET ${target} POST_BUILD
@@ -33,7 +27,7 @@ function(kestrum_post_link target)
                 ${map} ${PROJECT_BINARY_DIR}/THIRD-PARTY-NOTICES.txt --version ${PROJECT_VERSION}
                 --repository=${KESTRUM_REPOSITORY}
         COMMAND Python3::Interpreter ${KESTRUM_EXETOOL} finish $<TARGET_FILE:${target}> ${map}
-                ${exe} ${paths}
+                ${exe} --path ${PROJECT_BINARY_DIR} --path ${KESTRUM_WINDOWS_QT}
         BYPRODUCTS ${exe} ${PROJECT_BINARY_DIR}/THIRD-PARTY-NOTICES.txt
         COMMENT "${target}.exe: fix-up and release gate; THIRD-PARTY-NOTICES.txt"
         VERBATIM)

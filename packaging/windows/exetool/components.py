@@ -39,9 +39,7 @@ class ComponentError(Exception):
 
 class Package(collections.namedtuple("Package", "name version source source_version")):
     """A Debian binary package and the source package it was built from."""
-    @property
-    def upstream(self):
-        return re.sub(r"^[0-9]+:", "", self.version).split("-")[0]
+    upstream = property(lambda self: re.sub(r"^[0-9]+:", "", self.version).split("-")[0])
 
 
 # A piece of the C or C++ runtime the link took, its licence in SPDX.
