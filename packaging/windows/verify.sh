@@ -2,21 +2,19 @@
 # Usage: packaging/windows/verify.sh [--elsewhere]
 #
 # Anyone who builds this source gets the download built here, signed or not.
-# Releases here (scripts/release: a fresh build, signed with a throwaway key,
-# SHA256SUMS with a throwaway OpenPGP key), checks the bill of materials,
-# then unpacks the source archive that release made in another folder,
-# without git, puts the release's detached signature there as the one
-# published for this version, and releases again there. Fails unless both
-# give the same zip, bill, signature and checksums, and unless the release
-# packed the very Kestrum.exe that build/windows holds: bytes appended to
-# that one meanwhile must not reach the zip (they are taken off again however
-# this ends). A release already in build/release is put back at the end.
-# Where two files differ, diffoscope says how.
+# Releases here (scripts/release, signed with throwaway Authenticode and
+# OpenPGP keys), checks the bill of materials, then releases again from the
+# source archive, unpacked in another folder without git, SOURCE_DATE_EPOCH
+# or this umask, with the first signature published there. Fails unless both
+# give the same zip, bill, signature and checksums (diffoscope says how two
+# files differ), and unless the release packed the very Kestrum.exe of
+# build/windows: bytes appended to it meanwhile must not reach the zip (they
+# are taken off again however this ends). A release found in build/release
+# is put back at the end.
 #
 # --elsewhere: the second release is also run by another user (a temporary
-# one, when run as root) with another home, so with a static Qt of its own
-# built anew, in another time zone and with another umask, and is given the
-# signature with --signature.
+# one, when run as root) with another home, so with a static Qt of its own,
+# and in another time zone, and is given the signature with --signature.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd -P)
 cd "$root"
