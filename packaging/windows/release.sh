@@ -39,9 +39,7 @@ done
     || fail "--sign, --signature and --unsigned exclude each other"
 # Files named on the command line, from where it was given; mistakes in them
 # found before the build.
-absolute() {
-    if [ -n "$1" ] && [[ $1 != pkcs11:* ]]; then realpath -m -- "$1"; else echo "$1"; fi
-}
+absolute() { if [ -n "$1" ] && [[ $1 != pkcs11:* ]]; then realpath -m -- "$1"; else echo "$1"; fi; }
 sign_key=$(absolute "$sign_key") password_file=$(absolute "$password_file")
 signature=$(absolute "$signature")
 [[ -z $sign_key || $sign_key == pkcs11:* || -f $sign_key ]] || fail "the key file $sign_key does not exist"
@@ -81,10 +79,9 @@ source="commit $commit${changed:+ $changed}"
 if [ -n "${SOURCE_DATE_EPOCH:-}" ]; then
     [[ $SOURCE_DATE_EPOCH =~ ^[0-9]+$ ]] \
         || fail "SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH is not a number of seconds since 1970"
-    if [ -n "$commit_time" ] && [ "$SOURCE_DATE_EPOCH" != "$commit_time" ]; then
-        echo "scripts/release: SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH comes from the environment, not" \
-             "from the last commit; only a build given the same value gives the same archive." >&2
-    fi
+    [ -z "$commit_time" ] || [ "$SOURCE_DATE_EPOCH" = "$commit_time" ] \
+        || echo "scripts/release: SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH comes from the environment," \
+                "not from the last commit; only a build given the same value gives the same archive." >&2
 elif [ -n "$commit_time" ]; then
     SOURCE_DATE_EPOCH=$commit_time
 else
