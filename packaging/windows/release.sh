@@ -206,6 +206,5 @@ mv "${shipped[@]/#/$work/}" "$work/SHA256SUMS" ${gpg_key:+"$work/SHA256SUMS.asc"
 echo "Built in $out: ${shipped[*]} and SHA256SUMS${gpg_key:+ with SHA256SUMS.asc}:"
 cat "$out/SHA256SUMS"
 echo "Kestrum.exe is $signing."
-if [ -n "$changed" ] && [ -n "$git" ]; then
-    echo "scripts/release: built from uncommitted changes; the source archive holds them." >&2
-fi
+[ -z "$changed" ] || [ -z "$git" ] \
+    || echo "scripts/release: built from uncommitted changes; the source archive holds them." >&2

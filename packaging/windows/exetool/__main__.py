@@ -104,8 +104,7 @@ def write_sbom(arguments):
 def check_sbom(arguments):
     """The bill against its schema, the exe and what the link took."""
     try:
-        with open(arguments.sbom, encoding="utf-8") as file:
-            document = json.load(file)
+        document = json.loads(pathlib.Path(arguments.sbom).read_text(encoding="utf-8"))
     except ValueError as error:  # not UTF-8 or not JSON, as a truncated download
         raise components.ComponentError(f"{arguments.sbom} is not JSON: {error}") from None
     failures = sbomcheck.check(document, linked(arguments), read_bytes(arguments.exe))
