@@ -29,7 +29,7 @@ class LinkMap:
         if "Linker script and memory map" not in lines:
             raise LinkMapError("not a GNU ld map (no memory map in it)")
         start = lines.index("Linker script and memory map")
-        output = heading = None  # heading: an output section whose size is on the next line
+        output = heading = None  # heading: an output section whose address and size follow
         named = False  # an input section whose address and size are on the next line
         for line in lines[start + 1:]:
             if symbol := SYMBOL.fullmatch(line):
