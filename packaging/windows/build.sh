@@ -1,15 +1,12 @@
 #!/usr/bin/env bash
-# Step 1 of the download: builds build/windows/Kestrum.exe, one
-# self-contained Windows executable, cross-built with mingw-w64 against a
-# static Qt for Windows built once from Debian's source package into the
-# cache (static-qt.sh). Arguments name other targets to build instead.
+# Usage: scripts/windows [targets]: builds build/windows/Kestrum.exe, or the targets named,
+# against the static Qt that static-qt.sh builds once into the cache (README.md, "Build").
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
 scripts/deps windows
 qt=$(packaging/windows/static-qt.sh)
-# CMake keeps the paths of the Qt it first found; another Qt needs a fresh
-# configuration.
+# CMake keeps the paths of the Qt it first found; another Qt needs a fresh configuration.
 found=$(sed -n 's/^Qt6_DIR:PATH=//p' build/windows/CMakeCache.txt 2>/dev/null || true)
 fresh=()
 [ -z "$found" ] || [ "$found" = "$qt/lib/cmake/Qt6" ] || fresh=(--fresh)

@@ -2,19 +2,8 @@
 # Usage: scripts/release [--sign KEY [--sign-password-file FILE] [--timestamp-url URL]
 #                        | --signature FILE | --unsigned] [--gpg-key ID]
 #
-# The download, in build/release/: Kestrum.exe built afresh in
-# build/release-build (the cached static Qt reused), the release gate run on
-# the very file it packs, then Kestrum-<version>-win64.zip (Kestrum.exe, a
-# read-me, BUILDINFO.txt, the notices, the bill of materials), the bill beside
-# it, the source archive of exactly what was built and SHA256SUMS. The same
-# source built with the same Debian packages gives the same bytes anywhere.
-#
-# --sign signs Kestrum.exe with KEY (a .pfx file or a PKCS#11 URI), writing
-# the detached signature as Kestrum.exe.sig; --signature attaches a published
-# one; either fails the release if it cannot. Without them, the signature
-# published in packaging/windows/signatures/ is attached only if it was made
-# for this very build; otherwise Kestrum.exe ships unsigned and the release
-# says why. --gpg-key signs SHA256SUMS as SHA256SUMS.asc.
+# The download in build/release/, from a fresh build in build/release-build; what each file and
+# option is: packaging/windows/README.md (its table, "Package" and "Sign"; recipes 5 and 6).
 set -euo pipefail
 
 fail() { echo "scripts/release: $*" >&2; exit 1; }
@@ -37,8 +26,7 @@ done
     || fail "--sign-password-file and --timestamp-url go with --sign"
 [ $(( ${sign_key:+1} + ${signature:+1} + ${unsigned:+1} + 0 )) -le 1 ] \
     || fail "--sign, --signature and --unsigned exclude each other"
-# Files named on the command line, from where it was given; mistakes in them
-# found before the build.
+# Files named on the command line, from where it was given; mistakes found before the build.
 absolute() { if [ -n "$1" ] && [[ $1 != pkcs11:* ]]; then realpath -m -- "$1"; else echo "$1"; fi; }
 sign_key=$(absolute "$sign_key") password_file=$(absolute "$password_file")
 signature=$(absolute "$signature")
@@ -55,11 +43,8 @@ version=$(sed -n 's/^project(Kestrum VERSION \([0-9][0-9.]*\)[ )].*/\1/p' CMakeL
 [ -n "$version" ] || fail "cannot read the version from project(Kestrum VERSION ...) in CMakeLists.txt"
 repository=$(sed -n 's/^set(KESTRUM_REPOSITORY "\(.*\)")$/\1/p' CMakeLists.txt)
 
-# Which source this is. Only a git work tree of its own says which commit;
-# a source archive unpacked inside some other repository must not take that
-# one's. Kestrum's source archive names its commit, the commit's time and
-# whether it held uncommitted changes in archived-commit, so a release built
-# from it, without git, is the same.
+# Only a git work tree of its own says which commit: a source archive unpacked inside some other
+# repository must not take that one's. Without git, archived-commit says (README.md, "Package").
 here=$(pwd -P)
 git='' changed='' commit='' commit_time=''
 if [ -e .git ] && top=$(git rev-parse --show-toplevel 2>&1) && [ "$top" = "$here" ]; then
@@ -100,8 +85,7 @@ out=build/release
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# A build folder made anew, so that no stale object and no hand-edited file
-# of an earlier build can be packed.
+# Made anew, so that no stale object and no hand-edited file of an earlier build can be packed.
 fresh=build/release-build
 rm -rf "$fresh"
 cmake --preset windows -B "$fresh" -DKESTRUM_WINDOWS_QT="$qt" >"$work/log" 2>&1 \
@@ -138,11 +122,8 @@ else
 fi
 [ ! -e "$work/signed.exe" ] || mv "$work/signed.exe" "$work/Kestrum.exe"
 
-# The complete source of what was built, for whoever gets the zip: git
-# archive of the commit, or of the work tree as it stands when it has
-# uncommitted changes, with archived-commit naming the commit (and the
-# changes). Fixed order, owner, modes and times (the commit's), whoever's git
-# configuration. A release built from it names the same archive.
+# The source archive (README.md, "Package"): the same order, owner, modes, times (the commit's)
+# and line ends whoever's git configuration.
 src=Kestrum-$version-src.tar.gz
 archived=$src # what the bill of materials names
 if [ -n "$git" ]; then

@@ -5,23 +5,13 @@
 #   sign.sh attach UNSIGNED SIGIN SIGNED SIG
 #   sign.sh checksums SUMS KEYID
 #
-# Kestrum.exe's Authenticode signature, made so that the unsigned exe stays
-# the reproducible artefact. `sign` signs UNSIGNED (SHA-256) with KEY, a .pfx
-# file or a PKCS#11 URI ("pkcs11:token=...;object=...", the certificate from
-# the same object; a module-path= query names the token's module, otherwise
-# p11-kit's proxy reaches every token registered with p11-kit), its password
-# or PIN read from FILE, timestamped (RFC 3161) when a URL is given, by a
-# certificate valid now. `attach` attaches the published detached signature
-# SIGIN, and refuses one made for another build. Both leave the signed exe as
-# SIGNED and its detached signature (PEM) as SIG only when the signature was
-# made for UNSIGNED, removing it gives back UNSIGNED exactly and signing
-# changed nothing but the checksum, the certificate-table entry and the
-# appended signature; otherwise neither, not even an earlier one. `checksums`
-# signs SUMS with the OpenPGP key KEYID as SUMS.asc (detached, armoured).
+# Kestrum.exe's Authenticode signature (README.md, "Sign"; KEY as --sign takes it there, its
+# password or PIN in FILE). `sign` and `attach` leave SIGNED and its detached signature (PEM) as
+# SIG only when finish's checks pass, otherwise neither, not even an earlier one. `checksums`
+# writes SUMS.asc, detached and armoured, with the OpenPGP key KEYID.
 #
-# osslsigncode has had memory-safety faults when reading untrusted files, so
-# it is given only Kestrum's own: the exe built here and the signature
-# published with Kestrum's source, as trusted as these scripts.
+# osslsigncode has had memory-safety faults when reading untrusted files, so it is given only
+# Kestrum's own: the exe built here and the signature published with Kestrum's source.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd -P)
 
@@ -29,25 +19,23 @@ fail() { echo "sign.sh: $*" >&2; exit 1; }
 
 exetool() { /usr/bin/python3 "$here/exetool" "$@"; }
 
-# Runs a command with its output kept in $work/log, shown only when it fails
-# with the message $1.
+# Runs a command with its output kept in $work/log, shown only when it fails with the message $1.
 logged() {
     local message=$1
     shift
     "$@" >"$work/log" 2>&1 || { cat "$work/log" >&2; fail "$message"; }
 }
 
-# A folder beside the outputs for the work, so that they appear by a rename,
-# whole; removed however the script ends.
+# A folder beside the outputs for the work, so that they appear whole by a rename; removed at exit.
 start() {
     rm -f -- "$@"
     work=$(mktemp -d "$(dirname "$1")/.signing.XXXXXX")
     trap 'rm -rf "$work"' EXIT
 }
 
-# Checks $work/signed.exe against UNSIGNED $1 and moves it to SIGNED $2, with
-# its detached signature to SIG $3; $4 names the signature in a refusal. Given
-# KEY $5, the certificates it signed with must be valid now.
+# Moves $work/signed.exe to SIGNED $2 and its signature to SIG $3 only if the signature was made
+# for UNSIGNED $1, removing it gives back $1 exactly, signing changed nothing else and, given KEY
+# $5, the certificates it signed with are valid now; $4 names the signature in a refusal.
 finish() {
     logged "cannot extract the signature (above)" \
         osslsigncode extract-signature -pem -in "$work/signed.exe" -out "$work/signature.pem"
@@ -72,9 +60,8 @@ finish() {
     mv "$work/signed.exe" "$2"
 }
 
-# Windows trusts no signature made outside its certificates' lives;
-# osslsigncode makes one all the same. Checks every certificate that
-# $work/signature.pem carries, made with KEY $1.
+# Windows trusts no signature made outside its certificates' lives; osslsigncode makes one all
+# the same. Checks every certificate that $work/signature.pem carries, made with KEY $1.
 valid_now() {
     local now cert dates
     now=$(date -u +%Y%m%d%H%M%S)

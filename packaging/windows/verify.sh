@@ -1,20 +1,10 @@
 #!/usr/bin/env bash
 # Usage: packaging/windows/verify.sh [--elsewhere]
 #
-# Anyone who builds this source gets the download built here, signed or not.
-# Releases here (scripts/release, signed with throwaway Authenticode and
-# OpenPGP keys), checks the bill of materials, then releases again from the
-# source archive, unpacked in another folder without git, SOURCE_DATE_EPOCH
-# or this umask, with the first signature published there. Fails unless both
-# give the same zip, bill, signature and checksums (diffoscope says how two
-# files differ), and unless the release packed the very Kestrum.exe of
-# build/windows: bytes appended to it meanwhile must not reach the zip (they
-# are taken off again however this ends). A release found in build/release
-# is put back at the end.
-#
-# --elsewhere: the second release is also run by another user (a temporary
-# one, when run as root) with another home, so with a static Qt of its own,
-# and in another time zone, and is given the signature with --signature.
+# Anyone who builds this source gets the download built here, signed or not: a release here with
+# throwaway keys and one from its unpacked source archive must be the same bytes (README.md,
+# "Verify"). --elsewhere: the second runs as another user (a temporary one, when run as root),
+# with another home (so another static Qt) and time zone, and gets the signature by --signature.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd -P)
 cd "$root"
@@ -47,6 +37,8 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM HUP
 [ ! -e build/release ] || mv build/release "$work/kept-release"
+# The release must build build/windows' Kestrum.exe afresh, not pack it: these bytes appended
+# to it must not reach the zip (cleanup takes them off again).
 cp -p "$dev" "$work/dev.exe"
 printf 'edited by hand' >>"$dev"
 
