@@ -1,13 +1,7 @@
-# Windows looks for a DLL that is not one of its KnownDLLs in the program's
-# folder first. Each such DLL the static Qt links (through its link
-# interface, as -l<name>; delay-loaded.txt lists them) is imported on first
-# use instead: import libraries of the same names, in a folder the link
-# searches before mingw-w64's, make the first call load the DLL through
-# LoadLibrary, after the program has limited the search to System32.
-#
-# The libraries are build outputs: made again when the list or mingw-w64's
-# import library they are made from changes, and every executable of the
-# build waits for them and links again when one changes.
+# Each DLL of delay-loaded.txt, which the static Qt links as -l<name>, is imported on first use
+# (README.md, "Harden"; recipe 2): import libraries of the same names, in a folder the link
+# searches before mingw-w64's, make the first call load the DLL through LoadLibrary, after the
+# program has limited the search to System32. Every executable links again when one changes.
 set(KESTRUM_DELAY_LIST ${CMAKE_CURRENT_LIST_DIR}/delay-loaded.txt)
 set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${KESTRUM_DELAY_LIST})
 file(STRINGS ${KESTRUM_DELAY_LIST} KESTRUM_DELAY_LOADED REGEX "^[a-z0-9_]+$")

@@ -1,7 +1,4 @@
-# What every Windows executable of this build gets, so that Kestrum.exe is
-# safe to run from a Downloads folder and the same source gives the same
-# bytes wherever it is built. The release gate (exetool/gate.py) checks the
-# result on the built file.
+# What every Windows executable of this build gets (README.md, "Harden"); the gate checks it.
 
 # Protections the loader applies: ASLR with a relocation table, also above
 # 4 GB, and DEP. ld sets them today; asked for here so that no toolchain
@@ -12,8 +9,7 @@ add_link_options(
     # No link time in the PE header: the bytes depend on the source alone.
     LINKER:--no-insert-timestamp)
 
-# Source, build and Qt paths are recorded under neutral names, not as the
-# folders of whoever built it.
+# Source, build and Qt paths are recorded under neutral names, not as the builder's folders.
 add_compile_options(
     -ffile-prefix-map=${PROJECT_SOURCE_DIR}=/kestrum
     -ffile-prefix-map=${PROJECT_BINARY_DIR}=/kestrum-build)

@@ -1,9 +1,6 @@
-# kestrum_post_link(<target>): after the link, which writes <target>-linked.exe
-# and its map, exetool's fix-up points the PE header at the load configuration
-# and the delay-import table, the release gate checks the result, and only then
-# does <target>.exe appear, written whole: no executable is left that looks
-# finished but was not fixed up or did not pass. THIRD-PARTY-NOTICES.txt is
-# written beside it from the same map.
+# kestrum_post_link(<target>): after the link (<target>-linked.exe and its map), the notices, the
+# fix-up and the gate (README.md, "Harden"); only then does <target>.exe appear, written whole,
+# so that none looks finished that was not fixed up or did not pass.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 set(KESTRUM_EXETOOL ${CMAKE_CURRENT_LIST_DIR}/exetool)
 

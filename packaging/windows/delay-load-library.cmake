@@ -1,12 +1,9 @@
-# Makes the delay-load import library of one DLL (see DelayLoad.cmake):
+# Makes FOLDER/lib<NAME>.a (see DelayLoad.cmake), whole or not at all: the delay-load import
+# library of the functions (with a call thunk) and the DLL name of mingw-w64's import library.
 #
 #   cmake -DNAME=uxtheme -DIMPORT_LIBRARY=<mingw-w64's libuxtheme.a>
 #         -DDLLTOOL=<dlltool> -DNM=<nm> -DFOLDER=<output folder>
 #         -P delay-load-library.cmake
-#
-# It offers the functions mingw-w64's import library offers (those with a
-# call thunk), under the DLL name that library names, and appears whole or
-# not at all as FOLDER/lib<NAME>.a.
 cmake_minimum_required(VERSION 3.25)
 
 execute_process(COMMAND ${DLLTOOL} --identify ${IMPORT_LIBRARY}
