@@ -1,9 +1,6 @@
-"""What the link of Kestrum.exe took, by component, for the notices, the bill
-of materials, its check and the size report. Which compiled files carry a
-bundled library's code is what qtsource.py collected with the Qt (the .units
-beside each qt_attribution.json); the link map says which of those files the
-link took. A file the link took that belongs to no component stops
-everything: nothing unlisted may ship."""
+"""What the link of Kestrum.exe took, by component (README.md, "What Kestrum.exe carries"): the
+link map says which files it took, the .units qtsource.py keeps beside each qt_attribution.json
+which of them carry a bundled library's code. A file of no component stops everything."""
 import collections
 import functools
 import os

@@ -1,10 +1,5 @@
-"""The state of Debian's archive that the installed build tools come from,
-for BUILDINFO.txt: point releases replace versions, and the snapshot archive
-gives them back from the date of that state and the suites they came from.
-The date is the newest of the Release files that hold the installed
-versions, each package counted in the oldest such file: a stable release's
-Release file changes only at its point releases, so everyone with the same
-versions gets the same date, and BUILDINFO.txt stays reproducible."""
+"""The date and suites of the state of Debian's archive that the installed build tools come from,
+for BUILDINFO.txt (README.md, "Package" and "Verify")."""
 import contextlib
 import datetime
 import email.utils
@@ -45,8 +40,11 @@ def sources(package, version):
 
 
 def package_state(installed, lists=LISTS, sources_of=sources):
-    """The State of `installed`, {package: version}. A version that no list
-    holds (a backport, a local build) is named, not guessed at."""
+    """The State of `installed`, {package: version}. A version that no list holds (a backport, a
+    local build) is named, not guessed at. The date is the newest of the Release files that hold
+    the versions, each package counted in the oldest such file: a stable release's Release file
+    changes only at its point releases, so everyone with the same versions gets the same date,
+    and BUILDINFO.txt stays reproducible."""
     state, oldest = State(), []
     for package, version in sorted(installed.items()):
         held = []

@@ -1,10 +1,8 @@
-"""The post-link fix-up. GNU ld 2.40 links the load configuration (whose
-DependentLoadFlags keep the loader's search for imported DLLs in System32) and
-the delay-import descriptors, but does not point the PE header at them, so
-that neither Windows nor any tool would see them. It also gives the export
-table the name that ships (the linker's is the file it wrote), and makes the
-file's length a multiple of 8 and its checksum correct, so that an
-Authenticode signature can be attached and removed again exactly."""
+"""The post-link fix-up (README.md, "Harden"; recipe 4 retires it): GNU ld 2.40 links the load
+configuration and the delay-import descriptors but does not point the PE header at them, so that
+neither Windows nor any tool would see them. The export table gets the name that ships (the
+linker's is the file it wrote); a length of a multiple of 8 and a correct checksum let an
+Authenticode signature be attached and removed again exactly."""
 import struct
 
 import pe

@@ -1,6 +1,5 @@
-"""The release gate: what Kestrum.exe must be before it ships, read from the
-file itself. Each check that fails gives one line, starting with the name
-of what is wrong."""
+"""The release gate (README.md, "Check"): what Kestrum.exe must be before it ships, read from the
+file itself; each check that fails gives one line, starting with the name of what is wrong."""
 import datetime
 import os
 import pwd

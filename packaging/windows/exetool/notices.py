@@ -1,8 +1,5 @@
-"""THIRD-PARTY-NOTICES.txt of Kestrum.exe, which links Qt statically: Qt
-and each library Qt bundles whose code the link took, with its copyright and
-licence, and the pieces of the mingw-w64 and GCC runtimes it took, as
-components.py reads them from the link. So the notices list what the
-executable contains, no more and no less."""
+"""THIRD-PARTY-NOTICES.txt of Kestrum.exe: what the link took, as components.py reads it, no more
+and no less, each with its copyright and licence (README.md, "What Kestrum.exe carries")."""
 import hashlib
 import os
 

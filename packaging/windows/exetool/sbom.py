@@ -1,8 +1,6 @@
-"""Kestrum's bill of materials: a CycloneDX 1.6 JSON document made from the
-same facts as THIRD-PARTY-NOTICES.txt (what the link took, components.py), so
-the two never disagree. Everything in it came through Debian's packages. A
-component whose version or licence is not known stops it: a bill with a gap
-helps nobody who scans it."""
+"""Kestrum's bill of materials, CycloneDX 1.6 JSON, from components.py as the notices are, so the
+two never disagree (README.md, "Package"). A component whose version or licence is not known
+stops it: a bill with a gap helps nobody who scans it."""
 import datetime
 import functools
 import hashlib
