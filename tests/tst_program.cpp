@@ -6,7 +6,9 @@
 #include "FR0030AB.h"
 #include "TestFiles.h"
 
+#include <QApplication>
 #include <QLabel>
+#include <QStyle>
 #include <QTest>
 #include <QUuid>
 
@@ -63,6 +65,7 @@ private slots:
     void versionStrings();
     void versionNumbers();
     void aboutBoxAgrees();
+    void nativeLook();
     void icon_data();
     void icon();
     void firstIconGroup();
@@ -204,6 +207,13 @@ void TestProgram::aboutBoxAgrees()
     QCOMPARE(label("Version"), u"Version "_qs + versionString("ProductVersion"));
     QCOMPARE(label("Copyright"), versionString("LegalCopyright"));
     QCOMPARE(label("Comments"), versionString("FileDescription"));
+}
+
+// The windows are drawn by Windows' own themes: the static Qt keeps the style
+// that uses them, which needs Qt's animations among what is left out.
+void TestProgram::nativeLook()
+{
+    QCOMPARE(QApplication::style()->name(), u"windowsvista"_qs);
 }
 
 void TestProgram::icon_data()
