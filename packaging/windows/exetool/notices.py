@@ -89,7 +89,7 @@ def text(found, notices, version, repository=""):
     relink = wrap("Kestrum.exe can be rebuilt from Kestrum's own source with ./scripts/windows, "
                   "which builds that Qt statically for Windows first. To relink it with a "
                   "modified Qt instead, build that Qt statically with mingw-w64 and run, in "
-                  "Kestrum's source:")
+                  "Kestrum's source (the first command collects the notices of that Qt):")
     where = f", and at {repository}" if repository else ""
     kestrum_source = wrap(
         f"Kestrum's complete source, from which this very Kestrum.exe and the zip it came in "
@@ -112,7 +112,8 @@ def text(found, notices, version, repository=""):
 
 {relink}
 
-    cmake --preset windows -DKESTRUM_WINDOWS_QT=<that Qt's install prefix>
+    python3 packaging/windows/exetool/qtsource.py <that Qt's source> <its build> <its install prefix>/notices
+    cmake --preset windows -DKESTRUM_WINDOWS_QT=<its install prefix>
     cmake --build --preset windows
 
 The new Kestrum.exe is build/windows/Kestrum.exe.
