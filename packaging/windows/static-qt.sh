@@ -1,17 +1,11 @@
 #!/usr/bin/env bash
 # Makes sure a static Qt for Windows (Core, Gui, Widgets, Test; mingw-w64) is
-# in the cache and prints its prefix. It is built once from Debian's own
-# source package of the Qt the machine has (about half an hour on two cores)
-# and reused while this recipe, its source patch (qt.patch), the toolchain
-# file, the notices collector (exetool/qtsource.py) and the versions of the
-# packages marked "qt" in packages.txt are the same; any change to them builds
-# a new Qt from scratch. A half-built Qt is never used: the prefix gets its
-# stamp last.
-#
-# The build is reproducible: the same Qt version and recipe give the same
-# libraries whoever builds them, wherever (the paths of the build are mapped
-# to /qt, times come from the source package's changelog), and nothing in
-# them names the machine, the user or the cache.
+# in the cache and prints its prefix. It is built once from Debian's source
+# package of the machine's Qt (about half an hour on two cores), reproducibly
+# (build paths mapped to /qt, times from the package's changelog), and built
+# anew when this recipe, qt.patch, the toolchain file, exetool/qtsource.py or a
+# package marked "qt" in packages.txt changes. The prefix gets its stamp last,
+# so a half-built Qt is never used.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
@@ -19,8 +13,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 # Direct2D is not needed. Kestrum.exe links Qt statically, so everything Qt
 # would link in without the program ever reaching it is left out, as measured
 # on the linker map of Kestrum.exe (exetool size); what stays is what the
-# program or the windowsvista style needs (that style reaches for item views,
-# tab widgets, spin boxes, combo boxes and text edits, so those stay).
+# program or the windowsvista style needs (qt.patch keeps that style from
+# reaching for the item views that are left out).
 options=(-static -static-runtime -release
          # No install prefix compiled in: a static Qt finds itself beside the
          # program, and no path of the machine that built it is kept.
@@ -37,11 +31,11 @@ options=(-static -static-runtime -release
          -no-zstd -no-libjpeg -qt-zlib -qt-libpng -qt-pcre -qt-doubleconversion
          # Windows draws and shapes text itself (GDI and DirectWrite).
          -no-freetype -no-harfbuzz
-         # Qt Core: the MIME database, XML, file watching, proxy models,
-         # other calendars and time zones, date parsing, gestures, the large
-         # SHA-3.
+         # Qt Core: the MIME database, XML, file watching, item models,
+         # regular expressions, settings files, other calendars and time
+         # zones, date parsing, gestures, the large SHA-3.
          -no-feature-mimetype -no-feature-xmlstream -no-feature-filesystemwatcher
-         -no-feature-proxymodel -no-feature-stringlistmodel -no-feature-filesystemmodel
+         -no-feature-itemmodel -no-feature-regularexpression -no-feature-settings
          -no-feature-jalalicalendar -no-feature-hijricalendar -no-feature-timezone
          -no-feature-datetimeparser -no-feature-gestures -no-feature-sha3-fast
          # Qt Gui: rich text beyond plain lines, Markdown, ODF, CSS, movies,
@@ -63,7 +57,8 @@ options=(-static -static-runtime -release
          -no-feature-filedialog -no-feature-fontdialog -no-feature-errormessage
          -no-feature-colordialog -no-feature-progressdialog -no-feature-wizard
          -no-feature-keysequenceedit -no-feature-commandlinkbutton -no-feature-splashscreen
-         -no-feature-dial
+         -no-feature-dial -no-feature-toolbar -no-feature-spinbox
+         -no-feature-textedit
          -nomake examples -nomake tests)
 
 version=$(dpkg-query -W -f='${Version}' qt6-base-dev-tools)

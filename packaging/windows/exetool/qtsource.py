@@ -1,17 +1,12 @@
 """Collects, with a static Qt that was just built, what the notices of a
-program linked against it need once the Qt source is gone: the Debian
-source package it came from, Qt's licence texts, every qt_attribution.json
-under src/ with the licence and copyright files it names, and beside each
-attribution file the compiled files whose code each of its entries covers.
-
-Those come from the build itself: an object carries an entry's code when the
-compiler read one of the entry's files for it (ninja records every file each
-compile read), or when a resource object was made from one of them. So code
-#included into Qt's own files counts, and copies the build never compiled do
-not. The destination appears whole or not at all.
-
-collected() reads that back for the notices and the bill of materials, so
-that this is the one module that knows the attribution files."""
+program linked against it need once the Qt source is gone: the Debian source
+package it came from, Qt's licence texts, and every qt_attribution.json under
+src/ with the files it names and, beside it, the compiled objects whose code
+each of its entries covers: those for which the compiler read one of the
+entry's files (ninja records what each compile read), or a resource object
+was made from one. So code #included into Qt's own files counts, and copies
+the build never compiled do not. collected() reads it back: this is the one
+module that knows the attribution files."""
 import json
 import os
 import re
@@ -23,18 +18,10 @@ from dataclasses import dataclass
 SKIPPED_FOLDERS = {"tests", "examples"}
 
 README = """Collected by packaging/windows/exetool from the source and the build of
-{package} {version}, for Kestrum.exe's third-party notices.
-
-qt-source        the Debian source package the Qt was built from: its name,
-                 version, homepage, version control and where it was fetched
-LICENSES/        Qt's license texts
-src/**/qt_attribution.json
-                 Qt's attribution files, with the license and copyright files
-                 they name at the same paths relative to them
-src/**/qt_attribution.units
-                 beside each qt_attribution.json: "<entry> <object>" lines, the
-                 objects (without .obj) whose code entry <entry>, counted from
-                 0, covers; a linker map names them "<object>.obj"
+{package} {version}, for Kestrum.exe's third-party notices: qt-source (where the
+source package came from), LICENSES/, and each src/**/qt_attribution.json with
+the files it names and qt_attribution.units beside it: "<entry> <object>" lines,
+the objects whose code entry <entry> (counted from 0) covers.
 """
 
 
