@@ -29,6 +29,7 @@ def write(path, epoch, members):
             text = name.endswith(".txt")
             info = zipfile.ZipInfo(name, date)
             info.create_system = 3  # Unix, so that the permissions below count
-            info.external_attr = (0o100000 | (0o644 if text else 0o755)) << 16
+            executable = name.endswith(".exe")
+            info.external_attr = (0o100000 | (0o755 if executable else 0o644)) << 16
             info.compress_type = zipfile.ZIP_DEFLATED
             archive.writestr(info, windows_text(data) if text else data, compresslevel=9)
