@@ -1,9 +1,10 @@
-import importlib.util
+import importlib.machinery
 import os
 import re
 import subprocess
 import sys
 import tempfile
+import types
 import unittest
 
 import crafted
@@ -107,9 +108,10 @@ class Finish(unittest.TestCase):
                 self.assertEqual(sorted(files), ["linked.exe", "map"])
 
     def test_a_file_that_cannot_take_its_place_leaves_nothing(self):
-        spec = importlib.util.spec_from_file_location("exetool", os.path.join(HERE, "__main__.py"))
-        main = importlib.util.module_from_spec(spec)
-        spec.loader.exec_module(main)
+        loader = importlib.machinery.SourceFileLoader("exetool", os.path.join(HERE, "__main__.py"))
+        main = types.ModuleType(loader.name)
+        main.__file__ = loader.path
+        loader.exec_module(main)
         folder = tempfile.mkdtemp()
         self.addCleanup(subprocess.run, ["rm", "-rf", folder])
         os.makedirs(os.path.join(folder, "Kestrum.exe", "in the way"))
