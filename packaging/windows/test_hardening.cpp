@@ -1,8 +1,8 @@
 // A tiny program linked as every executable of the Windows build is, and put
 // through Kestrum.exe's fix-up: what the release gate sees of it comes from
-// the real compiler and linker with the build's own flags (CMakeLists.txt
-// builds it once as is and once without each protection; test_hardening.py
-// runs the gate on each).
+// the real compiler and linker with the build's own flags
+// (test_hardening.cmake builds it once as is and once without each
+// protection; test_hardening.py runs the gate on each).
 #include <windows.h>
 
 // Kestrum.exe's own load configuration and end of the delay-import table,

@@ -1,7 +1,7 @@
 """The release gate against the real toolchain: test_hardening.cpp, linked by
 the Windows build as every executable is, passes each check the toolchain
 decides; each variant, linked without one protection, fails exactly the
-checks its row in CMakeLists.txt names.
+checks its row in test_hardening.cmake names.
 
   test_hardening.py [--path DIR]... WHAT|EXE|NAMES...
 

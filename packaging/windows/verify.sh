@@ -3,8 +3,8 @@
 #
 # Anyone who builds this source gets the download built here, signed or not: a release here with
 # throwaway keys and one from its unpacked source archive must be the same bytes (README.md,
-# "Verify"). --elsewhere: the second runs as another user (a temporary one, when run as root),
-# with another home (so another static Qt) and time zone, and gets the signature by --signature.
+# "Verify"). --elsewhere: the second runs with another home (so another static Qt), time zone and
+# a clean environment, as a temporary user when run as root, and gets the signature by --signature.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd -P)
 cd "$root"
