@@ -17,7 +17,6 @@ constexpr Qt::WindowFlags dialogFlags = Qt::Dialog | Qt::CustomizeWindowHint | Q
 inline const QColor silver { 0xC0, 0xC0, 0xC0 };
 inline const QColor navy { 0x00, 0x00, 0x80 };
 inline const QColor blue { 0x00, 0x00, 0xFF };
-inline const QColor yellow { 0xFF, 0xFF, 0x00 };
 
 // Makes "MS UI Gothic", or where it is missing an installed Japanese Gothic
 // font, the font of the whole application, so that no text shows as boxes.

@@ -4,6 +4,7 @@
 #include "FR0010MN.h"
 
 #include <QApplication>
+#include <QColor>
 #include <QLineEdit>
 #include <QObject>
 #include <QStringList>
@@ -45,6 +46,16 @@ enum BevelShape { Box, LeftLine };
 // A left line: shadow then highlight down the left edge and nothing else.
 void checkBevel(QWidget *widget, BevelShape shape);
 
+// A window's look, one control to a row of the data-driven test calling
+// these: its caption, place and size in its parent, font height in pixels,
+// text colour and background, as the window's form describes them. A null
+// caption or an invalid colour is one the row does not check; an invalid
+// background is a transparent one. The row named "" is the window itself,
+// whose place is its client area. Every control is drawn in the Japanese
+// font the program chose at start-up.
+void addLookColumns();
+void checkLook(QWidget *window);
+
 // Runs `check` on the modal window that the code under test is about to show,
 // then makes sure that window closes, so a failed check cannot leave the test
 // waiting on a dialog forever.
@@ -74,6 +85,10 @@ inline void pressKey(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifi
 // directory standing in for the program's for each test, the messages the
 // program would show collected instead of shown, and after each test a check
 // that no window was left open.
+// A dialog that has closed is released once the event loop runs: of the
+// program's windows only the main window is left.
+void checkOnlyMainWindowLeft();
+
 class FormTestCase : public QObject
 {
     Q_OBJECT
