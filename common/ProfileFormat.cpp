@@ -59,9 +59,9 @@ bool sameName(QByteArrayView a, QByteArrayView b, Text text)
 // One line of the file: [begin, end) is its text, [end, next) its line end.
 struct Line
 {
-    qsizetype begin = 0;
-    qsizetype end = 0;
-    qsizetype next = 0;
+    qsizetype begin;
+    qsizetype end;
+    qsizetype next;
 
     QByteArrayView text(QByteArrayView content) const { return content.sliced(begin, end - begin); }
     bool hasLineEnd() const { return next > end; }
@@ -119,7 +119,7 @@ struct Place
     bool sectionFound = false;
     std::optional<Line> keyLine; // the key's line, when there is one
     std::optional<KeyLine> entry; // and what it holds
-    Line lastNonBlank; // of the section, its header included
+    Line lastNonBlank {}; // of the section, its header included; set with sectionFound
 };
 
 // Only the first matching section counts, and its first matching key.

@@ -69,6 +69,8 @@ void TestCp932::refusesWhatItCannotHold_data()
     QTest::newRow("one-way mapping") << u"\uF86F"_qs << u"(U+F86F)"_qs;
     QTest::newRow("yen sign is not a backslash") << u"\u00A5100"_qs << u"「¥」(U+00A5)"_qs;
     QTest::newRow("lone surrogate") << QString(QChar(0xD800)) << u"(U+D800)"_qs;
+    QTest::newRow("ends in half a pair") << u"ab"_qs + QChar(0xD83D) << u"(U+D83D)"_qs;
+    QTest::newRow("low half first") << u"a"_qs + QChar(0xDE00) + QChar(0xD83D) << u"(U+DE00)"_qs;
 }
 
 void TestCp932::refusesWhatItCannotHold()

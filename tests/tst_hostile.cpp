@@ -171,6 +171,14 @@ void TestHostile::utf8Profile()
     QVERIFY(ProfileFile::write(ini(), "\x89\xEF\x8E\xD0", " \x96\xBC ", "x"));
     QVERIFY(readBytes(ini()).endsWith("[OTHER]\r\nNOTE=Grüße 😀\r\n[会社]\r\n名=x\r\n"));
     QCOMPARE(ProfileFile::read(ini(), "\x89\xEF\x8E\xD0", "\x96\xBC", {}), QByteArray("x"));
+
+    // A name or a value that is no code page 932 text (a lead byte without
+    // its trail) has no UTF-8 form: the write is refused and nothing changes.
+    const QByteArray before = readBytes(ini());
+    QVERIFY(!ProfileFile::write(ini(), "OPTION", "COMPANY\x83", "y"));
+    QVERIFY(!ProfileFile::write(ini(), "OPTION\x83", "COMPANY", "y"));
+    QVERIFY(!ProfileFile::write(ini(), "OPTION", "COMPANY", "y\x83"));
+    QCOMPARE(readBytes(ini()), before);
 }
 
 void TestHostile::utf8LimitCountsCp932Bytes()

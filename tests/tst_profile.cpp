@@ -35,7 +35,8 @@ private slots:
     void readOnlyFileIsLeftAlone();
     void directoryThatCannotTakeFile();
     void notAFile();
-    void hugeFileIsLeftAlone();
+    void fileSizeLimit_data();
+    void fileSizeLimit();
 };
 
 void TestProfile::reads_data()
@@ -221,6 +222,8 @@ void TestProfile::readLimit_data()
     QTest::newRow("double-byte straddles 1023")
         << QByteArray(1022, 'a') + kanji << QByteArray(1022, 'a');
     QTest::newRow("all double-byte") << kanji.repeated(750) << kanji.repeated(511);
+    const QByteArray sun = "\x93\xFA"; // 日: its second byte could open a character
+    QTest::newRow("trail bytes that could lead") << sun.repeated(750) << sun.repeated(511);
     QTest::newRow("half-width katakana are single")
         << QByteArray(1500, '\xB1') << QByteArray(1023, '\xB1');
     QTest::newRow("trailing blanks") << QByteArray("ab  ") << QByteArray("ab");
@@ -277,16 +280,29 @@ void TestProfile::notAFile()
     QVERIFY(QFileInfo(path).isDir());
 }
 
-void TestProfile::hugeFileIsLeftAlone()
+void TestProfile::fileSizeLimit_data()
 {
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<bool>("isProfile");
+
+    QTest::newRow("at the limit") << ProfileFile::maxFileBytes << true;
+    QTest::newRow("one byte over") << ProfileFile::maxFileBytes + 1 << false;
+}
+
+// A file over the limit is left alone: reads find nothing, writes refuse.
+void TestProfile::fileSizeLimit()
+{
+    QFETCH(qint64, size);
+    QFETCH(bool, isProfile);
     QTemporaryDir dir;
     const QString path = dir.filePath(u"Kestrum.ini"_qs);
-    const QByteArray content
-        = "[OPTION]\r\nCOMPANY=a\r\n" + QByteArray(ProfileFile::maxFileBytes, ';');
+    QByteArray content = "[OPTION]\r\nCOMPANY=a\r\n";
+    content += QByteArray(size - content.size(), ';');
     QVERIFY(writeBytes(path, content));
-    QCOMPARE(ProfileFile::read(path, "OPTION", "COMPANY", missing), missing);
-    QVERIFY(!ProfileFile::write(path, "OPTION", "COMPANY", "b"));
-    QVERIFY(readBytes(path) == content);
+    QCOMPARE(ProfileFile::read(path, "OPTION", "COMPANY", missing),
+             isProfile ? QByteArray("a") : missing);
+    QCOMPARE(ProfileFile::write(path, "OPTION", "COMPANY", "b"), isProfile);
+    QVERIFY((readBytes(path) == content) != isProfile);
 }
 
 QTEST_GUILESS_MAIN(TestProfile)

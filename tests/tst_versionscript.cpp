@@ -164,13 +164,19 @@ void TestVersionScript::sizeLimit_data()
     QTest::addColumn<int>("field");
     QTest::addColumn<QByteArray>("character");
     QTest::addColumn<int>("count");
+    QTest::addColumn<int>("alsoIn"); // a later field with the same value, or -1
     QTest::addColumn<qsizetype>("bytes");
 
-    QTest::newRow("largest that fits") << 0 << QByteArray("x") << 32501 << qsizetype(65532);
-    QTest::newRow("one more") << 0 << QByteArray("x") << 32502 << qsizetype(65536);
-    QTest::newRow("kanji, largest") << 1 << QByteArray("\x8A\x94") << 32501 << qsizetype(65532);
-    QTest::newRow("kanji, one more") << 1 << QByteArray("\x8A\x94") << 32502 << qsizetype(65536);
-    QTest::newRow("last value, one more") << 7 << QByteArray("x") << 32502 << qsizetype(65536);
+    // clang-format off
+    QTest::newRow("largest that fits") << 0 << QByteArray("x") << 32501 << -1 << qsizetype(65532);
+    QTest::newRow("one more") << 0 << QByteArray("x") << 32502 << -1 << qsizetype(65536);
+    QTest::newRow("kanji, largest") << 1 << QByteArray("\x8A\x94") << 32501 << -1 << qsizetype(65532);
+    QTest::newRow("kanji, one more") << 1 << QByteArray("\x8A\x94") << 32502 << -1 << qsizetype(65536);
+    QTest::newRow("last value, one more") << 7 << QByteArray("x") << 32502 << -1 << qsizetype(65536);
+    // Two longest values alike: the message names the first of them.
+    QTest::newRow("two longest, largest") << 2 << QByteArray("x") << 16251 << 5 << qsizetype(65532);
+    QTest::newRow("two longest, one more each") << 2 << QByteArray("x") << 16252 << 5 << qsizetype(65540);
+    // clang-format on
 }
 
 void TestVersionScript::sizeLimit()
@@ -178,9 +184,12 @@ void TestVersionScript::sizeLimit()
     QFETCH(int, field);
     QFETCH(QByteArray, character);
     QFETCH(int, count);
+    QFETCH(int, alsoIn);
     QFETCH(qsizetype, bytes);
     VersionScript::Values values;
     values[field] = character.repeated(count);
+    if (alsoIn >= 0)
+        values[alsoIn] = values[field];
     QCOMPARE(VersionScript::resourceBytes(values), bytes);
 
     // Whoever calls make, a script too large for a version resource is
