@@ -89,9 +89,6 @@ bool TFrmFR0020DF::FormKeyPress(QObject *watched, QEvent *event)
 void TFrmFR0020DF::keyPressEvent(QKeyEvent *event)
 {
     // Neither button is the cancel button, so Esc closes nothing.
-    if (event->key() == Qt::Key_Escape) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
+    if (event->key() != Qt::Key_Escape)
+        QDialog::keyPressEvent(event);
 }

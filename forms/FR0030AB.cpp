@@ -30,7 +30,7 @@ TFrmFR0030AB::TFrmFR0030AB(QWidget *parent)
     FormLook::setTextColour(ui->Copyright, FormLook::navy);
     FormLook::setFont(ui->Comments, 13);
     FormLook::setTextColour(ui->Comments, FormLook::navy);
-    ui->OKButton->setFocus();
+    // The OK button, the one control that takes the focus, starts with it.
 }
 
 TFrmFR0030AB::~TFrmFR0030AB() = default;
@@ -38,9 +38,6 @@ TFrmFR0030AB::~TFrmFR0030AB() = default;
 void TFrmFR0030AB::keyPressEvent(QKeyEvent *event)
 {
     // No button is the cancel button, so Esc closes nothing.
-    if (event->key() == Qt::Key_Escape) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
+    if (event->key() != Qt::Key_Escape)
+        QDialog::keyPressEvent(event);
 }

@@ -60,6 +60,7 @@ void TestAboutBox::aboutBox()
         QCOMPARE(modal, FrmFR0030AB);
         QCOMPARE(modal->frameGeometry().topLeft(),
                  TFrmFR0010MN::CentredOver(m_main->frameGeometry(), modal->frameGeometry().size()));
+        QCOMPARE(modal->minimumSize(), modal->maximumSize());
         checkBevel(child<QWidget>(modal, "Panel1"), Box);
         QVERIFY(!child<QLabel>(modal, "Copyright")->text().isEmpty());
         QCOMPARE(child<PictureBox>(modal, "ProgramIcon")->picture().availableSizes().size(), 8);

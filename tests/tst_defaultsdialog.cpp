@@ -58,6 +58,7 @@ void TestDefaultsDialog::defaultsDialogLayout()
     whenModal([&](QWidget *modal) {
         QCOMPARE(modal, FrmFR0020DF);
         QCOMPARE(modal->frameGeometry().center().x() / 2, m_main->frameGeometry().center().x() / 2);
+        QCOMPARE(modal->minimumSize(), modal->maximumSize());
         QVERIFY(child<QPushButton>(modal, "BtnOK")->isDefault());
         QCOMPARE(accessibleName(edit(modal, "EdtCompanyName")), u"会社名"_qs);
         QCOMPARE(accessibleName(edit(modal, "EdtLegalCopyright")), u"著作権"_qs);

@@ -1,6 +1,8 @@
+#include "FormLook.h"
 #include "FormTesting.h"
 
 #include <QImage>
+#include <QPushButton>
 
 namespace {
 
@@ -47,6 +49,8 @@ private slots:
     void placement_data();
     void placement();
     void sharpAtEveryScale();
+    void buttonNames_data();
+    void buttonNames();
 };
 
 void TestFormLook::bevels()
@@ -114,6 +118,31 @@ void TestFormLook::sharpAtEveryScale()
         const QRect corners(onScreen.topLeft(), onScreen.size() - expected.size() + QSize(1, 1));
         QVERIFY2(appearsIn(shot, expected, corners, background), control);
     }
+}
+
+void TestFormLook::buttonNames_data()
+{
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("name");
+
+    QTest::newRow("key in brackets after the text") << u"OK(&O)"_qs << u"OK"_qs;
+    QTest::newRow("half-width katakana") << u"ｷｬﾝｾﾙ(&C)"_qs << u"ｷｬﾝｾﾙ"_qs;
+    QTest::newRow("key at the start") << u"&Cancel"_qs << u"Cancel"_qs;
+    QTest::newRow("key inside") << u"Save &As"_qs << u"Save As"_qs;
+    QTest::newRow("brackets, more after") << u"A(&B)C"_qs << u"A(B)C"_qs;
+    QTest::newRow("no key") << u"OK"_qs << u"OK"_qs;
+}
+
+// A screen reader announces a button's access key itself, so the name it
+// reads is the caption without it.
+void TestFormLook::buttonNames()
+{
+    QFETCH(QString, caption);
+    QFETCH(QString, name);
+    QWidget form;
+    auto *button = new QPushButton(caption, &form);
+    FormLook::nameButtons(&form);
+    QCOMPARE(accessibleName(button), name);
 }
 
 QTEST_MAIN(TestFormLook)
