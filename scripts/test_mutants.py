@@ -1,5 +1,6 @@
 import importlib.machinery
 import os
+import shutil
 import subprocess
 import tempfile
 import types
@@ -116,6 +117,25 @@ class Operators(unittest.TestCase):
         source = "class Item\n{\npublic:\n    Item(int size);\n    void f() { g(); }\n};\n"
         self.assertEqual(mutated(source, "core/A.h"), {})
         self.assertIn(4, mutated(source, "core/A.cpp"))
+
+    def test_a_swapped_logical_operator_is_not_refused_for_its_parentheses(self):
+        source = ("#include <cstddef>\n\nnamespace {\nbool f(bool a, bool b, bool c)\n{\n"
+                  "    return a && b\n        && c;\n}\n}\n"
+                  "bool g()\n{\n    return f(1, 0, 1);\n}\n")
+        text = mutants.mutated_text(source, mutated(source)[6])
+        lines = text.split("\n")
+        self.assertEqual(len(lines), len(source.split("\n")))
+        self.assertEqual(lines[2], mutants.QUIET_PARENTHESES + "namespace {")
+        self.assertEqual(lines[5], "    return a || b")
+        compiler = shutil.which("c++")
+        if compiler:
+            for code in (source, text):
+                subprocess.run([compiler, "-std=c++20", "-Wall", "-Wextra", "-Werror",
+                                "-fsyntax-only", "-x", "c++", "-"], input=code, text=True,
+                               check=True)
+        # No other operator needs it.
+        text = mutants.mutated_text(source, mutated(source)[12])
+        self.assertEqual(text, source.replace("f(1, 0, 1)", "f(2, 0, 1)"))
 
     def test_the_mutant_names_its_place(self):
         self.assertEqual(str(mutated()[13]), "core/Thing.cpp:13: update(count); → (deleted)")
