@@ -207,3 +207,15 @@ void FormTestCase::openMain()
     QApplication::setActiveWindow(m_main.get());
     QVERIFY(QTest::qWaitForWindowActive(m_main.get()));
 }
+
+void FormTestCase::checkDialogLook(const char *action)
+{
+    openMain();
+    bool checked = false;
+    whenModal([&checked](QWidget *modal) {
+        checkLook(modal);
+        checked = true;
+    });
+    triggerAction(m_main.get(), action);
+    QVERIFY(checked);
+}

@@ -100,6 +100,9 @@ private slots:
 
 protected:
     void openMain();
+    // Opens the main window, triggers `action` and checks the look of the
+    // dialog it shows against the test's row (see checkLook).
+    void checkDialogLook(const char *action);
     QString dirFile(const QString &name) const { return m_dir->filePath(name); }
 
     std::unique_ptr<TemporaryAppDirectory> m_dir;

@@ -40,14 +40,7 @@ void TestAboutBox::look_data()
 
 void TestAboutBox::look()
 {
-    openMain();
-    bool checked = false;
-    whenModal([&checked](QWidget *modal) {
-        checkLook(modal);
-        checked = true;
-    });
-    triggerAction(m_main.get(), "MnuAbout");
-    QVERIFY(checked);
+    checkDialogLook("MnuAbout");
 }
 
 void TestAboutBox::aboutBox()

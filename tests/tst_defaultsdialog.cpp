@@ -40,14 +40,7 @@ void TestDefaultsDialog::look_data()
 
 void TestDefaultsDialog::look()
 {
-    openMain();
-    bool checked = false;
-    whenModal([&checked](QWidget *modal) {
-        checkLook(modal);
-        checked = true;
-    });
-    triggerAction(m_main.get(), "MnuDefault");
-    QVERIFY(checked);
+    checkDialogLook("MnuDefault");
 }
 
 void TestDefaultsDialog::defaultsDialogLayout()
