@@ -65,6 +65,7 @@ void TestCp932::refusesWhatItCannotHold_data()
 
     QTest::newRow("accented latin") << u"Café"_qs << u"「é」(U+00E9)"_qs;
     QTest::newRow("emoji") << u"ok😀"_qs << u"「😀」(U+1F600)"_qs;
+    QTest::newRow("emoji, then more") << u"😀ok"_qs << u"「😀」(U+1F600)"_qs;
     QTest::newRow("hangul after kanji") << u"会社한"_qs << u"「한」(U+D55C)"_qs;
     QTest::newRow("one-way mapping") << u"\uF86F"_qs << u"(U+F86F)"_qs;
     QTest::newRow("yen sign is not a backslash") << u"\u00A5100"_qs << u"「¥」(U+00A5)"_qs;
