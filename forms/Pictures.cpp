@@ -92,12 +92,14 @@ private:
     // else the largest.
     Version *best(const QSize &size)
     {
+        if (m_versions.empty())
+            return nullptr;
         const int wanted = area(size);
-        Version *chosen = nullptr;
+        Version *chosen = &m_versions.front();
         for (Version &version : m_versions) {
             const int a = area(version.size);
-            const int b = chosen ? area(chosen->size) : 0;
-            if (!chosen || (a >= wanted && (b < wanted || a < b)) || (b < wanted && a > b))
+            const int b = area(chosen->size);
+            if ((a >= wanted && (b < wanted || a < b)) || (b < wanted && a > b))
                 chosen = &version;
         }
         return chosen;

@@ -1,7 +1,10 @@
 #include "FormLook.h"
 #include "FormTesting.h"
+#include "PictureBox.h"
+#include "Pictures.h"
 
 #include <QImage>
+#include <QPainter>
 #include <QPushButton>
 
 namespace {
@@ -49,6 +52,9 @@ private slots:
     void placement_data();
     void placement();
     void sharpAtEveryScale();
+    void stretchedPictureFillsItsBox();
+    void picturesInTheSizeAsked_data();
+    void picturesInTheSizeAsked();
     void buttonNames_data();
     void buttonNames();
 };
@@ -117,6 +123,60 @@ void TestFormLook::sharpAtEveryScale()
         QVERIFY(!expected.isNull());
         const QRect corners(onScreen.topLeft(), onScreen.size() - expected.size() + QSize(1, 1));
         QVERIFY2(appearsIn(shot, expected, corners, background), control);
+    }
+}
+
+// The about box's icon, stretched to its box: the whole picture fills the box
+// at whatever display scale, not a corner of it drawn too large.
+void TestFormLook::stretchedPictureFillsItsBox()
+{
+    QPixmap quarters(32, 32);
+    quarters.fill(Qt::red);
+    QPainter(&quarters).fillRect(16, 16, 16, 16, Qt::blue);
+    QWidget window;
+    auto *box = new PictureBox(&window);
+    box->setGeometry(0, 0, 33, 33);
+    box->setScaledContents(true);
+    box->setPicture(QIcon(quarters));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QImage shot = box->grab().toImage();
+    QCOMPARE(QColor(shot.pixel(1, 1)), QColor(Qt::red));
+    QCOMPARE(QColor(shot.pixel(shot.width() - 2, shot.height() - 2)), QColor(Qt::blue));
+}
+
+void TestFormLook::picturesInTheSizeAsked_data()
+{
+    QTest::addColumn<QIcon>("picture");
+    QTest::addColumn<int>("pixels");
+    QTest::addColumn<QString>("madeFor"); // the version drawn for that size, if any
+
+    const QIcon make = Pictures::picture(QLatin1String("make"));
+    const QIcon icon = Pictures::programIcon();
+    QTest::newRow("glyph as made") << make << 16 << u"make"_qs;
+    QTest::newRow("glyph for 125 %, as made") << make << 20 << u"make-125"_qs;
+    QTest::newRow("glyph for 110 %, scaled down from 125 %") << make << 18 << QString();
+    QTest::newRow("glyph smaller than made") << make << 12 << QString();
+    QTest::newRow("icon as made, 24") << icon << 24 << u"kestrum-24"_qs;
+    QTest::newRow("icon as made, 32") << icon << 32 << u"kestrum"_qs;
+    QTest::newRow("icon as made, 48") << icon << 48 << u"kestrum-48"_qs;
+    QTest::newRow("icon between versions") << icon << 33 << QString();
+}
+
+// Each size is drawn from the smallest version at least as large, scaled
+// down where it is larger; a size a version was drawn for is that version.
+void TestFormLook::picturesInTheSizeAsked()
+{
+    QFETCH(QIcon, picture);
+    QFETCH(int, pixels);
+    QFETCH(QString, madeFor);
+    const QPixmap pixmap = picture.pixmap(QSize(pixels, pixels), 1.0);
+    QCOMPARE(pixmap.size(), QSize(pixels, pixels));
+    if (!madeFor.isNull()) {
+        const QImage made(u":/pictures/%1.xpm"_qs.arg(madeFor));
+        QVERIFY(!made.isNull());
+        QCOMPARE(pixmap.toImage().convertToFormat(QImage::Format_ARGB32),
+                 made.convertToFormat(QImage::Format_ARGB32));
     }
 }
 
