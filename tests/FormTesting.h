@@ -85,6 +85,29 @@ inline void pressKey(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifi
 // directory standing in for the program's for each test, the messages the
 // program would show collected instead of shown, and after each test a check
 // that no window was left open.
+// Counts the events of one type that reach `watched`.
+class EventCounter : public QObject
+{
+public:
+    EventCounter(QObject *watched, QEvent::Type type)
+        : m_type(type)
+    {
+        watched->installEventFilter(this);
+    }
+
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        count += event->type() == m_type;
+        return false;
+    }
+
+private:
+    QEvent::Type m_type;
+};
+
 // A dialog that has closed is released once the event loop runs: of the
 // program's windows only the main window is left.
 void checkOnlyMainWindowLeft();

@@ -53,6 +53,7 @@ private slots:
     void placement();
     void sharpAtEveryScale();
     void stretchedPictureFillsItsBox();
+    void pictureBoxRedrawnWhenChanged();
     void picturesInTheSizeAsked_data();
     void picturesInTheSizeAsked();
     void buttonNames_data();
@@ -143,6 +144,25 @@ void TestFormLook::stretchedPictureFillsItsBox()
     const QImage shot = box->grab().toImage();
     QCOMPARE(QColor(shot.pixel(1, 1)), QColor(Qt::red));
     QCOMPARE(QColor(shot.pixel(shot.width() - 2, shot.height() - 2)), QColor(Qt::blue));
+}
+
+// A box already on the screen draws a new picture, or a new way of fitting
+// it, at once.
+void TestFormLook::pictureBoxRedrawnWhenChanged()
+{
+    QWidget window;
+    auto *box = new PictureBox(&window);
+    box->resize(33, 33);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const std::function<void()> changes[] = { [box] { box->setPicture(Pictures::programIcon()); },
+                                              [box] { box->setScaledContents(true); } };
+    for (const auto &change : changes) {
+        QCoreApplication::processEvents();
+        EventCounter painted(box, QEvent::Paint);
+        change();
+        QTRY_VERIFY(painted.count > 0);
+    }
 }
 
 void TestFormLook::picturesInTheSizeAsked_data()

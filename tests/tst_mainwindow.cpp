@@ -11,33 +11,6 @@
 #include <QScreen>
 #include <QToolButton>
 
-namespace {
-
-// Counts the events of one type that reach `watched`.
-class EventCounter : public QObject
-{
-public:
-    EventCounter(QObject *watched, QEvent::Type type)
-        : m_type(type)
-    {
-        watched->installEventFilter(this);
-    }
-
-    int count = 0;
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        count += event->type() == m_type;
-        return false;
-    }
-
-private:
-    QEvent::Type m_type;
-};
-
-} // namespace
-
 // The main window: its layout, menus and toolbar, the defaults it starts with,
 // and Make with what it writes and reports.
 class TestMainWindow : public FormTestCase
