@@ -69,7 +69,10 @@ void TestCp932::refusesWhatItCannotHold_data()
     QTest::newRow("hangul after kanji") << u"会社한"_qs << u"「한」(U+D55C)"_qs;
     QTest::newRow("one-way mapping") << u"\uF86F"_qs << u"(U+F86F)"_qs;
     QTest::newRow("yen sign is not a backslash") << u"\u00A5100"_qs << u"「¥」(U+00A5)"_qs;
+#ifndef Q_OS_WIN
+    // Windows' table pairs U+0080 with the byte 0x80; ICU's has neither.
     QTest::newRow("first past ASCII") << u"a\u0080"_qs << u"(U+0080)"_qs;
+#endif
     QTest::newRow("lone surrogate") << QString(QChar(0xD800)) << u"(U+D800)"_qs;
     QTest::newRow("ends in half a pair") << u"ab"_qs + QChar(0xD83D) << u"(U+D83D)"_qs;
     QTest::newRow("low half first") << u"a"_qs + QChar(0xDE00) + QChar(0xD83D) << u"(U+DE00)"_qs;
@@ -103,7 +106,12 @@ void TestCp932::decodeRejectsInvalidBytes()
 {
     QCOMPARE(Cp932::decode("abc\x81"), std::nullopt); // lead byte without its trail
     QCOMPARE(Cp932::decode("\x81\x20"), std::nullopt); // not a trail byte
-    QCOMPARE(Cp932::decode("a\x80"), std::nullopt); // no character at all
+    // 0x80 is U+0080 in Windows' table and nothing in ICU's.
+#ifdef Q_OS_WIN
+    QCOMPARE(Cp932::decode("a\x80"), u"a\u0080"_qs);
+#else
+    QCOMPARE(Cp932::decode("a\x80"), std::nullopt);
+#endif
 }
 
 void TestCp932::leadBytes()
