@@ -48,7 +48,18 @@ export QT_QPA_PLATFORM=xcb # Wine keeps QT_ variables from Windows programs
 export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
+# Says what failed, with whatever the program printed so far and whether it
+# is still running, since a failure in CI is all there is to go on.
+fail() {
+    echo "FAIL: $*" >&2
+    if [ -n "${app:-}" ]; then
+        kill -0 "$app" 2>/dev/null && echo "(the program is still running)" >&2 \
+            || echo "(the program has ended)" >&2
+        [ ! -s "$work/stderr" ] || { echo "it printed:"; head -c 4000 "$work/stderr"; } >&2
+        [ ! -s "$work/wine-stderr" ] || { echo "Wine's services printed:"; head -c 2000 "$work/wine-stderr"; } >&2
+    fi
+    exit 1
+}
 
 # Compares file $1 with the expected file $2, showing where they differ.
 same_bytes() {
@@ -134,6 +145,14 @@ expected_script() { # the eight values, as typed
 if [ -n "$wine" ]; then
     mkdir "$work/current"
     planted=$("$(dirname "$0")/../packaging/windows/plant-dlls.sh" "$executable" "$appdir" "$work/current")
+    # Wine's own services (services.exe, winedevice.exe, the desktop) start
+    # before the program, print elsewhere and stay until the cleanup: left to
+    # start with the program they write to its stderr, and winedevice.exe has
+    # been seen to crash as Wine shut them down when the program ended. A
+    # server left by an earlier test is let go first.
+    wineserver -w
+    wineserver -p
+    LC_ALL=ja_JP.UTF-8 wine cmd /c exit 2>"$work/wine-stderr"
     # Qt writes its warnings where a debugger would see them unless told to
     # use stderr; Wine passes WINEQT_ variables on as QT_ ones. Qt would say
     # where it looked for plugins.
